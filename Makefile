@@ -25,7 +25,7 @@ asan: deps
 	cmake --build build-asan -j $(JOBS)
 
 demo: plain
-	./build/minihost/minihost_demo
+	./build/minihost/minihost
 
 test: plain asan
 	cd build && ctest --output-on-failure -j $(JOBS)

@@ -1,0 +1,307 @@
+#include "minihost/minihost.h"
+
+#include <cassert>
+
+namespace minihost
+{
+
+namespace
+{
+
+// The host's services take no handle of their own, as in the real host: the
+// host whose activation is running answers them.
+thread_local host *active = nullptr;
+
+std::string id_text(const void *handle)
+{
+    return std::to_string(host::id_of(handle));
+}
+
+} // namespace
+
+std::string quoted(const char *text)
+{
+    if (!text)
+        return "(null)";
+    return '"' + std::string(text) + '"';
+}
+
+// One open mesh edit: the record the command sees, the working mesh it
+// changes, and one record buffer per operation, overwritten by each call.
+struct host::edit_state
+{
+    mesh_edit record{};
+    host *owner = nullptr;
+    mesh working;
+
+    polygon_record polygon_buffer{};
+    std::vector<point_id> polygon_points;
+    point_record point_buffer{};
+    polygon_record scan_buffer{};
+    std::vector<point_id> scan_points;
+
+    static edit_state &of(void *state) { return *static_cast<edit_state *>(state); }
+
+    const polygon_record *fill(polygon_record &out, std::vector<point_id> &points, const polygon &p)
+    {
+        points.resize(p.points.size());
+        for (size_t i = 0; i < p.points.size(); ++i)
+            points[i] = point_handle(p.points[i]);
+        out = polygon_record{};
+        out.id = polygon_handle(p.id);
+        out.flags = p.flags;
+        out.point_count = int32_t(p.points.size());
+        out.points = points.data();
+        out.surface = surface_handle(p.surface);
+        out.type = p.type;
+        return &out;
+    }
+};
+
+host::host(mesh m) : committed(std::move(m))
+{
+    messages_record.info = &host::info;
+    messages_record.error = &host::error;
+    monitors_record.create = &host::create;
+    monitors_record.destroy = &host::destroy;
+    command.begin_edit = &host::begin_edit;
+}
+
+host::~host() = default;
+
+void host::log_call(std::string line)
+{
+    if (keep_log)
+        calls.push_back(std::move(line));
+}
+
+int32_t host::run(activate_fn activate)
+{
+    host *outer = active;
+    active = this;
+    int32_t status = activate(0, &host::lookup, &command);
+    active = outer;
+
+    // an edit the command left open is discarded
+    if (edit)
+    {
+        result = std::move(edit->working);
+        edit.reset();
+    }
+    return status;
+}
+
+void *host::lookup(const char *name, int32_t use)
+{
+    host &h = *active;
+    h.log_call("lookup " + quoted(name) + " " + std::to_string(use));
+    std::string service = name ? name : "";
+    if (service == SERVICE_MESSAGES && !h.fault.no_message_service)
+        return &h.messages_record;
+    if (service == SERVICE_MONITOR && !h.fault.no_monitor_service)
+        return &h.monitors_record;
+    return nullptr;
+}
+
+mesh_edit *host::begin_edit(int32_t a, int32_t b, int32_t c)
+{
+    host &h = *active;
+    h.log_call("begin_edit " + std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(c));
+    if (h.fault.begin_edit_null || h.edit)
+        return nullptr;
+
+    h.edit = std::make_unique<edit_state>();
+    edit_state &e = *h.edit;
+    e.owner = &h;
+    e.working = h.committed;
+    e.record.state = &e;
+    e.record.end_edit = &host::end_edit;
+    e.record.scan_polygons = &host::scan_polygons;
+    e.record.point_info = &host::point_info;
+    e.record.polygon_info = &host::polygon_info;
+    e.record.remove_polygon = &host::remove_polygon;
+    e.record.add_polygon = &host::add_polygon;
+    h.result.reset();
+    h.ended.reset();
+    return &e.record;
+}
+
+void host::end_edit(void *state, int32_t error_code, int32_t mode)
+{
+    host &h = *edit_state::of(state).owner;
+    h.log_call("end_edit " + std::to_string(error_code) + " " + std::to_string(mode));
+    h.ended = error_code;
+    h.result = std::move(h.edit->working);
+    h.edit.reset();
+    // the host keeps the changes for 0 and discards them for any other code
+    if (error_code == 0)
+    {
+        h.committed = *h.result;
+        h.committed.compact();
+    }
+}
+
+int32_t host::scan_polygons(void *state, scan_callback_fn callback, void *context, int32_t mode)
+{
+    edit_state &e = edit_state::of(state);
+    host &h = *e.owner;
+    h.log_call("scan_polygons " + std::to_string(mode));
+
+    size_t visited = 0;
+    int32_t status = 0;
+    e.working.each_polygon([&](const polygon &p) {
+        if (status != 0)
+            return;
+        if (h.fault.scan_fails && visited == h.fault.scan_fail_after)
+        {
+            status = h.fault.scan_result;
+            return;
+        }
+        ++visited;
+        callback(context, e.fill(e.scan_buffer, e.scan_points, p));
+    });
+    if (h.fault.scan_fails && visited == h.fault.scan_fail_after)
+        status = h.fault.scan_result;
+    return status;
+}
+
+const point_record *host::point_info(void *state, point_id point)
+{
+    edit_state &e = edit_state::of(state);
+    host &h = *e.owner;
+    h.log_call("point_info " + id_text(point));
+    if (++h.point_reads == h.fault.point_info_null_at)
+        return nullptr;
+    const vec3 *position = e.working.point(id_of(point));
+    if (!position)
+        return nullptr;
+    e.point_buffer = point_record{};
+    e.point_buffer.position[0] = position->x;
+    e.point_buffer.position[1] = position->y;
+    e.point_buffer.position[2] = position->z;
+    return &e.point_buffer;
+}
+
+const polygon_record *host::polygon_info(void *state, polygon_id polygon)
+{
+    edit_state &e = edit_state::of(state);
+    host &h = *e.owner;
+    h.log_call("polygon_info " + id_text(polygon));
+    if (++h.polygon_reads == h.fault.polygon_info_null_at)
+        return nullptr;
+    const minihost::polygon *p = e.working.find(id_of(polygon));
+    if (!p)
+        return nullptr;
+    return e.fill(e.polygon_buffer, e.polygon_points, *p);
+}
+
+int32_t host::remove_polygon(void *state, polygon_id polygon)
+{
+    edit_state &e = edit_state::of(state);
+    e.owner->log_call("remove_polygon " + id_text(polygon));
+    return e.working.remove_polygon(id_of(polygon)) ? 1 : 0;
+}
+
+polygon_id host::add_polygon(void *state, uint32_t type, const void *zero, const void *surface, int32_t point_count,
+                             const point_id *points)
+{
+    edit_state &e = edit_state::of(state);
+    host &h = *e.owner;
+    if (h.keep_log)
+    {
+        std::string line = "add_polygon " + type_name(type) + " " + id_text(zero) + " " + h.surface_label(surface) +
+                           " " + std::to_string(point_count);
+        for (int32_t i = 0; points && i < point_count; ++i)
+            line += " " + id_text(points[i]);
+        h.log_call(std::move(line));
+    }
+    if (!points || point_count <= 0)
+        return nullptr;
+
+    std::vector<uint32_t> ids(static_cast<size_t>(point_count));
+    for (int32_t i = 0; i < point_count; ++i)
+        ids[size_t(i)] = id_of(points[i]);
+    uint32_t index = id_of(surface) - 1;
+    std::string_view name = index < e.working.surfaces().size() ? std::string_view(e.working.surfaces()[index]) : "?";
+    return polygon_handle(e.working.add_polygon(ids, type, name, true));
+}
+
+void host::show(const char *kind, const char *line1, const char *line2)
+{
+    log_call(std::string(kind) + " " + quoted(line1) + " " + quoted(line2));
+    message m{kind, line1 ? line1 : "", line2 ? line2 : ""};
+    if (on_message)
+        on_message(m);
+    if (keep_messages)
+        shown.push_back(std::move(m));
+}
+
+void host::info(const char *line1, const char *line2)
+{
+    active->show("info", line1, line2);
+}
+
+void host::error(const char *line1, const char *line2)
+{
+    active->show("error", line1, line2);
+}
+
+monitor *host::create(const char *title, const char *caption)
+{
+    host &h = *active;
+    h.log_call("create " + quoted(title) + " " + quoted(caption));
+    if (h.fault.create_null)
+        return nullptr;
+    h.monitor_seen.created += 1;
+    h.progress_record.data = &h;
+    h.progress_record.init = &host::monitor_init;
+    h.progress_record.step = &host::monitor_step;
+    h.progress_record.done = &host::monitor_done;
+    return &h.progress_record;
+}
+
+void host::destroy(monitor *progress)
+{
+    host &h = *active;
+    assert(progress == &h.progress_record);
+    h.log_call("destroy");
+    h.monitor_seen.destroyed += 1;
+}
+
+void host::monitor_init(void *data, uint32_t total)
+{
+    host &h = *static_cast<host *>(data);
+    h.log_call("init " + std::to_string(total));
+    h.monitor_seen.total = total;
+}
+
+int32_t host::monitor_step(void *data, uint32_t increment)
+{
+    host &h = *static_cast<host *>(data);
+    h.log_call("step " + std::to_string(increment));
+    h.monitor_seen.steps.push_back(increment);
+    ++h.steps_taken;
+    h.advanced += increment;
+    bool abort = h.steps_taken == h.fault.abort_at_step;
+    if (h.on_step && h.on_step(uint32_t(h.advanced), h.monitor_seen.total))
+        abort = true;
+    return abort ? 1 : 0;
+}
+
+void host::monitor_done(void *data)
+{
+    host &h = *static_cast<host *>(data);
+    h.log_call("done");
+    h.monitor_seen.done += 1;
+}
+
+std::string host::surface_label(const void *surface) const
+{
+    uint32_t index = id_of(surface) - 1;
+    const mesh &m = edit ? edit->working : committed;
+    if (index < m.surfaces().size())
+        return m.surfaces()[index];
+    return "?";
+}
+
+} // namespace minihost
