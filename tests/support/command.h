@@ -1,0 +1,36 @@
+// Running the command in tests: linked from the command's static library
+// (with the allocation shim in the call log), or loaded from the plug-in file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fault_shim.h"
+#include "minihost/loader.h"
+#include "minihost/minihost.h"
+
+namespace testing_support
+{
+
+// Runs the linked command once with the shim armed: allocations, frees and
+// their sizes go into the host's call log between the host's own calls.
+inline int32_t run_linked(minihost::host &host, uint64_t fail_at = 0, bool fail_after = false)
+{
+    extern int32_t linked_activate(int32_t, service_lookup_fn, command_record *);
+    fault_shim::armed shim([&host](std::string line) { host.log_call(std::move(line)); }, fail_at, fail_after);
+    return host.run(&linked_activate);
+}
+
+// the log without the shim's lines, for tests about host calls alone
+inline std::vector<std::string> host_calls(const minihost::host &host)
+{
+    std::vector<std::string> calls;
+    for (const std::string &line : host.log())
+        if (line.rfind("malloc", 0) != 0 && line.rfind("calloc", 0) != 0 && line.rfind("realloc", 0) != 0 &&
+            line.rfind("free", 0) != 0)
+            calls.push_back(line);
+    return calls;
+}
+
+} // namespace testing_support
