@@ -260,7 +260,7 @@ monitor *host::create(const char *title, const char *caption)
     return &h.progress_record;
 }
 
-void host::destroy(monitor *progress)
+void host::destroy([[maybe_unused]] monitor *progress)
 {
     host &h = *active;
     assert(progress == &h.progress_record);
