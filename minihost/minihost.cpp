@@ -1,6 +1,9 @@
 #include "minihost/minihost.h"
 
-#include <cassert>
+#include <algorithm>
+#include <iterator>
+#include <limits>
+#include <utility>
 
 namespace minihost
 {
@@ -42,6 +45,21 @@ struct host::edit_state
 
     static edit_state &of(void *state) { return *static_cast<edit_state *>(state); }
 
+    // Every call first spoils what the previous one handed out, also when
+    // it answers null, so that a record kept too long reads as garbage:
+    // no id, no type, no points, point ids that name no point.
+    static void spoil(polygon_record &out, std::vector<point_id> &points)
+    {
+        std::fill(points.begin(), points.end(), nullptr);
+        out = polygon_record{};
+        out.points = points.data();
+    }
+    static void spoil(point_record &out)
+    {
+        out = point_record{};
+        std::fill(std::begin(out.position), std::end(out.position), std::numeric_limits<double>::quiet_NaN());
+    }
+
     const polygon_record *fill(polygon_record &out, std::vector<point_id> &points, const polygon &p)
     {
         points.resize(p.points.size());
@@ -77,10 +95,19 @@ void host::log_call(std::string line)
 
 int32_t host::run(activate_fn activate)
 {
-    host *outer = active;
-    active = this;
+    result.reset();
+    ended.reset();
+
+    struct activation
+    {
+        host *outer;
+        explicit activation(host *h) : outer(std::exchange(active, h)) {}
+        ~activation()
+        {
+            active = outer;
+        }
+    } scope(this);
     int32_t status = activate(0, &host::lookup, &command);
-    active = outer;
 
     // an edit the command left open is discarded
     if (edit)
@@ -121,8 +148,6 @@ mesh_edit *host::begin_edit(int32_t a, int32_t b, int32_t c)
     e.record.polygon_info = &host::polygon_info;
     e.record.remove_polygon = &host::remove_polygon;
     e.record.add_polygon = &host::add_polygon;
-    h.result.reset();
-    h.ended.reset();
     return &e.record;
 }
 
@@ -147,22 +172,18 @@ int32_t host::scan_polygons(void *state, scan_callback_fn callback, void *contex
     host &h = *e.owner;
     h.log_call("scan_polygons " + std::to_string(mode));
 
+    // a failing scan stops after its k polygons, or at the end of a smaller mesh
     size_t visited = 0;
-    int32_t status = 0;
-    e.working.each_polygon([&](const polygon &p) {
-        if (status != 0)
-            return;
-        if (h.fault.scan_fails && visited == h.fault.scan_fail_after)
+    e.working.each_polygon(
+        [&](const polygon &p)
         {
-            status = h.fault.scan_result;
-            return;
-        }
-        ++visited;
-        callback(context, e.fill(e.scan_buffer, e.scan_points, p));
-    });
-    if (h.fault.scan_fails && visited == h.fault.scan_fail_after)
-        status = h.fault.scan_result;
-    return status;
+            if (h.fault.scan_fails && visited == h.fault.scan_fail_after)
+                return;
+            ++visited;
+            callback(context, e.fill(e.scan_buffer, e.scan_points, p));
+        });
+    edit_state::spoil(e.scan_buffer, e.scan_points);
+    return h.fault.scan_fails ? h.fault.scan_result : 0;
 }
 
 const point_record *host::point_info(void *state, point_id point)
@@ -170,12 +191,12 @@ const point_record *host::point_info(void *state, point_id point)
     edit_state &e = edit_state::of(state);
     host &h = *e.owner;
     h.log_call("point_info " + id_text(point));
+    edit_state::spoil(e.point_buffer);
     if (++h.point_reads == h.fault.point_info_null_at)
         return nullptr;
     const vec3 *position = e.working.point(id_of(point));
     if (!position)
         return nullptr;
-    e.point_buffer = point_record{};
     e.point_buffer.position[0] = position->x;
     e.point_buffer.position[1] = position->y;
     e.point_buffer.position[2] = position->z;
@@ -187,6 +208,7 @@ const polygon_record *host::polygon_info(void *state, polygon_id polygon)
     edit_state &e = edit_state::of(state);
     host &h = *e.owner;
     h.log_call("polygon_info " + id_text(polygon));
+    edit_state::spoil(e.polygon_buffer, e.polygon_points);
     if (++h.polygon_reads == h.fault.polygon_info_null_at)
         return nullptr;
     const minihost::polygon *p = e.working.find(id_of(polygon));
@@ -260,11 +282,11 @@ monitor *host::create(const char *title, const char *caption)
     return &h.progress_record;
 }
 
-void host::destroy([[maybe_unused]] monitor *progress)
+void host::destroy(monitor *progress)
 {
     host &h = *active;
-    assert(progress == &h.progress_record);
-    h.log_call("destroy");
+    // a monitor this host never handed out shows in the log, in every build
+    h.log_call(progress == &h.progress_record ? "destroy" : "destroy (unknown monitor)");
     h.monitor_seen.destroyed += 1;
 }
 

@@ -26,8 +26,8 @@ struct faults
     uint64_t abort_at_step = 0;        // the k-th monitor step answers "abort"
     uint64_t polygon_info_null_at = 0; // the k-th polygon_info answers null
     uint64_t point_info_null_at = 0;   // the k-th point_info answers null
-    bool scan_fails = false;           // scan_polygons returns scan_result ...
-    size_t scan_fail_after = 0;        // ... after visiting this many polygons
+    bool scan_fails = false;           // scan_polygons returns scan_result after
+    size_t scan_fail_after = 0;        // visiting this many polygons (or all, if fewer)
     int32_t scan_result = 0;
 };
 
@@ -56,6 +56,8 @@ class host
     host &operator=(const host &) = delete;
 
     // Runs one activation the way the host does and returns its result.
+    // The edit result and end code are those of this run; the log, the
+    // messages, the monitor's record and the fault counters go on across runs.
     int32_t run(activate_fn activate);
 
     faults fault;
