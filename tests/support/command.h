@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "fault_shim.h"
 #include "minihost/loader.h"
 #include "minihost/minihost.h"
@@ -32,5 +34,26 @@ inline std::vector<std::string> host_calls(const minihost::host &host)
             calls.push_back(line);
     return calls;
 }
+
+using lines = std::vector<std::string>;
+
+// the calls of every run that gets past the service lookups, then rest
+inline lines opened(std::initializer_list<std::string> rest)
+{
+    lines all = {"begin_edit 0 0 1", "lookup \"Info Messages\" 1", "lookup \"QDX: Dynamic Monitor\" 0"};
+    all.insert(all.end(), rest);
+    return all;
+}
+
+inline const std::string release_messages = "lookup \"Info Messages\" 2";
+
+// A test of linked runs: every block the command allocated is freed again.
+struct leak_checked : testing::Test
+{
+    void TearDown() override
+    {
+        EXPECT_EQ(fault_shim::state().live_blocks, 0) << "blocks of the command left";
+    }
+};
 
 } // namespace testing_support

@@ -14,12 +14,18 @@ namespace fault_shim
 namespace
 {
 
-// sizes of the blocks handed out while armed, to log and balance frees;
-// the map allocates through the C++ runtime, which is not wrapped
-std::unordered_map<void *, size_t> &blocks()
+struct block_info
 {
-    static std::unordered_map<void *, size_t> sizes;
-    return sizes;
+    size_t size;
+    uint64_t number; // which allocation call handed it out
+};
+
+// the blocks handed out while armed, to log and balance frees; the map
+// allocates through the C++ runtime, which is not wrapped
+std::unordered_map<void *, block_info> &blocks()
+{
+    static std::unordered_map<void *, block_info> known;
+    return known;
 }
 
 bool should_fail(control &c)
@@ -39,7 +45,7 @@ void note(control &c, std::string line)
 
 void keep(control &c, void *block, size_t size)
 {
-    blocks()[block] = size;
+    blocks()[block] = {size, c.allocations};
     ++c.live_blocks;
     c.live_bytes += size;
     if (c.live_bytes > c.peak_bytes)
@@ -52,7 +58,7 @@ void drop(control &c, void *block)
     if (it == blocks().end())
         return;
     --c.live_blocks;
-    c.live_bytes -= it->second;
+    c.live_bytes -= it->second.size;
     blocks().erase(it);
 }
 
@@ -138,7 +144,10 @@ extern "C" void __wrap_free(void *block)
         return __real_free(block);
     c.armed = false;
     auto it = fault_shim::blocks().find(block);
-    fault_shim::note(c, "free " + (it == fault_shim::blocks().end() ? std::string("?") : std::to_string(it->second)));
+    bool known = it != fault_shim::blocks().end();
+    fault_shim::note(c, "free " + (known ? std::to_string(it->second.size) : std::string("?")));
+    if (known)
+        c.freed.push_back(it->second.number);
     fault_shim::drop(c, block);
     __real_free(block);
     c.armed = true;

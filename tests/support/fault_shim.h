@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace fault_shim
 {
@@ -21,6 +22,9 @@ struct control
     int64_t live_blocks = 0;  // blocks allocated while armed and not yet freed
     size_t live_bytes = 0;
     size_t peak_bytes = 0;
+    // for each block freed while armed, in free order, the number of the
+    // allocation call that handed it out (its latest realloc)
+    std::vector<uint64_t> freed;
     std::function<void(std::string)> log; // each call with its size, when set
 };
 
