@@ -22,20 +22,30 @@ class plugin
   public:
     // Loads the file and checks its module record; throws plugin_error.
     explicit plugin(const std::string &path);
-    // Calls shutdown when startup was called, then unloads the file.
+    // Calls shutdown when the module was started, then unloads the file.
     ~plugin();
     plugin(const plugin &) = delete;
     plugin &operator=(const plugin &) = delete;
 
-    const module_record &record() const { return *module; }
-    const std::string &path() const { return file; }
+    const module_record &record() const
+    {
+        return *module;
+    }
+    const std::string &path() const
+    {
+        return file;
+    }
 
     // The activation function of a server; starts the module before the
-    // first one is handed out. Throws plugin_error when there is none.
+    // first one is handed out. Throws plugin_error when there is none or
+    // when startup fails (returns null).
     activate_fn server(std::string_view class_name, std::string_view server_name);
 
     // the value startup returned, once started
-    void *started() const { return startup_result; }
+    void *started() const
+    {
+        return startup_result;
+    }
 
   private:
     std::string file;
