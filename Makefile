@@ -7,11 +7,16 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
 PACKAGES = cmake ninja-build g++ clang libgtest-dev libgmock-dev
+# compilers of the 32-bit builds, which only the tests need
+CROSS_PACKAGES = g++-multilib
 
-.PHONY: demo test deps plain asan
+.PHONY: demo test deps cross-deps plain asan m32
 
 deps:
 	scripts/deps.sh $(PACKAGES)
+
+cross-deps:
+	scripts/deps.sh $(CROSS_PACKAGES)
 
 # the shipped build: g++, warnings as errors
 plain: deps
@@ -24,10 +29,17 @@ asan: deps
 	    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ $(CMAKE_FLAGS)
 	cmake --build build-asan -j $(JOBS)
 
+# the plug-in for the 32-bit host, and a 32-bit program that reads its record
+m32: deps cross-deps
+	cmake -S . -B build-m32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/m32.cmake \
+	    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSPIN_WERROR=ON -DSPIN_CORE_ONLY=ON
+	cmake --build build-m32 -j $(JOBS)
+
 demo: plain
 	./build/minihost/minihost
 
-test: plain asan
+test: plain asan m32
 	cd build && ctest --output-on-failure -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	    ctest --output-on-failure -j $(JOBS)
+	cd build-m32 && ctest --output-on-failure -j $(JOBS)
