@@ -7,10 +7,10 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
 PACKAGES = cmake ninja-build g++ clang libgtest-dev libgmock-dev
-# compilers of the 32-bit builds, which only the tests need
-CROSS_PACKAGES = g++-multilib
+# compilers of the 32-bit and Windows builds, which only the tests need
+CROSS_PACKAGES = g++-multilib g++-mingw-w64-i686 binutils-mingw-w64-i686
 
-.PHONY: demo test deps cross-deps plain asan m32
+.PHONY: demo test deps cross-deps plain asan m32 win32
 
 deps:
 	scripts/deps.sh $(PACKAGES)
@@ -35,11 +35,18 @@ m32: deps cross-deps
 	    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSPIN_WERROR=ON -DSPIN_CORE_ONLY=ON
 	cmake --build build-m32 -j $(JOBS)
 
+# the plug-in as a 32-bit Windows DLL, cross-built with mingw-w64
+win32: deps cross-deps
+	cmake -S . -B build-win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake \
+	    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSPIN_WERROR=ON -DSPIN_CORE_ONLY=ON
+	cmake --build build-win32 -j $(JOBS)
+
 demo: plain
 	./build/minihost/minihost
 
-test: plain asan m32
+test: plain asan m32 win32
 	cd build && ctest --output-on-failure -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	    ctest --output-on-failure -j $(JOBS)
 	cd build-m32 && ctest --output-on-failure -j $(JOBS)
+	cd build-win32 && ctest --output-on-failure -j $(JOBS)
