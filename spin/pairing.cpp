@@ -1,5 +1,7 @@
 #include "spin/spin.h"
 
+#include "spin/pair_index.h"
+
 int32_t tris_adjacent(const spin_data *d, polygon_id first, polygon_id second)
 {
     mesh_edit *op = d->op;
@@ -67,8 +69,42 @@ phase_outcome pair_triangles_scan(const spin_data *d, const polygon_id *sortpoly
     return phase_complete;
 }
 
+// The same loop as the plain scan, with the candidate search through the index.
+static phase_outcome pair_with_index(pair_index *index, const polygon_id *sortpolys, polygon_id *sharepolys,
+                                     int32_t *shareflag, int32_t *share_count, monitor *progress)
+{
+    int32_t n = index->count;
+
+    for (int32_t o = 0; o < n - 1; ++o)
+    {
+        if (progress && progress->step(progress->data, 1) != 0)
+            return phase_aborted;
+
+        if (shareflag[o])
+            continue;
+
+        int32_t i = pair_index_find(index, o, shareflag);
+        if (i >= 0)
+        {
+            sharepolys[*share_count] = sortpolys[o];
+            sharepolys[*share_count + 1] = sortpolys[i];
+            *share_count += 2;
+            shareflag[i] = 1;
+        }
+    }
+
+    return phase_complete;
+}
+
 phase_outcome pair_triangles(const spin_data *d, const polygon_id *sortpolys, polygon_id *sharepolys,
                              int32_t *shareflag, int32_t *share_count, monitor *progress)
 {
-    return pair_triangles_scan(d, sortpolys, sharepolys, shareflag, share_count, progress);
+    // without room for the index the plain scan finds the same pairs, only slower
+    pair_index index;
+    if (!pair_index_build(&index, d, sortpolys))
+        return pair_triangles_scan(d, sortpolys, sharepolys, shareflag, share_count, progress);
+
+    phase_outcome outcome = pair_with_index(&index, sortpolys, sharepolys, shareflag, share_count, progress);
+    pair_index_free(&index);
+    return outcome;
 }

@@ -44,6 +44,8 @@ void order_sides(const spin_data *d, polygon_id *sortpolys, int32_t *sortflag, i
 int32_t tris_adjacent(const spin_data *d, polygon_id first, polygon_id second);
 
 // Greedy pairing over sortpolys; shareflag all 0 and share_count 0 on entry.
+// Finds candidates through an index of shared points, or by the plain scan
+// when the index cannot be allocated: the same pairs either way.
 phase_outcome pair_triangles(const spin_data *d, const polygon_id *sortpolys, polygon_id *sharepolys,
                              int32_t *shareflag, int32_t *share_count, monitor *progress);
 
