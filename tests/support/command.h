@@ -11,6 +11,7 @@
 #include "fault_shim.h"
 #include "minihost/loader.h"
 #include "minihost/minihost.h"
+#include "oracle.h"
 
 namespace testing_support
 {
@@ -55,5 +56,12 @@ struct leak_checked : testing::Test
         EXPECT_EQ(fault_shim::state().live_blocks, 0) << "blocks of the command left";
     }
 };
+
+// the oracle's verdict on a run of run_linked
+inline std::vector<std::string> oracle_linked(const minihost::mesh &original, const minihost::host &host,
+                                              int32_t result)
+{
+    return oracle(original, host, {result, fault_shim::state().live_blocks, true});
+}
 
 } // namespace testing_support
