@@ -14,4 +14,7 @@ namespace minihost
 // the host's run() result, or -1 when the host opened no edit.
 int32_t run_in_edit(host &h, const std::function<int32_t(mesh_edit &)> &body);
 
+// The same, with the host's service lookup for a body that needs a service.
+int32_t run_in_edit(host &h, const std::function<int32_t(mesh_edit &, service_lookup_fn)> &body);
+
 } // namespace minihost
