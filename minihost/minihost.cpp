@@ -93,9 +93,26 @@ void host::log_call(std::string line)
         calls.push_back(std::move(line));
 }
 
+const std::optional<mesh> &host::edit_result() const
+{
+    if (result_pending)
+    {
+        result = committed;
+        result_pending = false;
+    }
+    return result;
+}
+
+mesh &host::current()
+{
+    edit_result(); // a change to the mesh is no change to the edit's result
+    return committed;
+}
+
 int32_t host::run(activate_fn activate)
 {
     result.reset();
+    result_pending = false;
     ended.reset();
 
     struct activation
@@ -156,21 +173,25 @@ void host::end_edit(void *state, int32_t error_code, int32_t mode)
     host &h = *edit_state::of(state).owner;
     h.log_call("end_edit " + std::to_string(error_code) + " " + std::to_string(mode));
     h.ended = error_code;
-    h.result = std::move(h.edit->working);
-    h.edit.reset();
-    // the host keeps the changes for 0 and discards them for any other code
+    // the host keeps the changes for 0 and discards them for any other code;
+    // a kept edit is copied out as the edit's result only when asked for
     if (error_code == 0)
     {
-        h.committed = *h.result;
+        h.committed = std::move(h.edit->working);
         h.committed.compact();
+        h.result_pending = true;
     }
+    else
+        h.result = std::move(h.edit->working);
+    h.edit.reset();
 }
 
 int32_t host::scan_polygons(void *state, scan_callback_fn callback, void *context, int32_t mode)
 {
     edit_state &e = edit_state::of(state);
     host &h = *e.owner;
-    h.log_call("scan_polygons " + std::to_string(mode));
+    if (h.keep_log)
+        h.log_call("scan_polygons " + std::to_string(mode));
 
     // a failing scan stops after its k polygons, or at the end of a smaller mesh
     size_t visited = 0;
@@ -190,7 +211,8 @@ const point_record *host::point_info(void *state, point_id point)
 {
     edit_state &e = edit_state::of(state);
     host &h = *e.owner;
-    h.log_call("point_info " + id_text(point));
+    if (h.keep_log)
+        h.log_call("point_info " + id_text(point));
     edit_state::spoil(e.point_buffer);
     if (++h.point_reads == h.fault.point_info_null_at)
         return nullptr;
@@ -207,7 +229,8 @@ const polygon_record *host::polygon_info(void *state, polygon_id polygon)
 {
     edit_state &e = edit_state::of(state);
     host &h = *e.owner;
-    h.log_call("polygon_info " + id_text(polygon));
+    if (h.keep_log)
+        h.log_call("polygon_info " + id_text(polygon));
     edit_state::spoil(e.polygon_buffer, e.polygon_points);
     if (++h.polygon_reads == h.fault.polygon_info_null_at)
         return nullptr;
@@ -220,7 +243,8 @@ const polygon_record *host::polygon_info(void *state, polygon_id polygon)
 int32_t host::remove_polygon(void *state, polygon_id polygon)
 {
     edit_state &e = edit_state::of(state);
-    e.owner->log_call("remove_polygon " + id_text(polygon));
+    if (e.owner->keep_log)
+        e.owner->log_call("remove_polygon " + id_text(polygon));
     return e.working.remove_polygon(id_of(polygon)) ? 1 : 0;
 }
 
@@ -300,7 +324,8 @@ void host::monitor_init(void *data, uint32_t total)
 int32_t host::monitor_step(void *data, uint32_t increment)
 {
     host &h = *static_cast<host *>(data);
-    h.log_call("step " + std::to_string(increment));
+    if (h.keep_log)
+        h.log_call("step " + std::to_string(increment));
     h.monitor_seen.steps.push_back(increment);
     ++h.steps_taken;
     h.advanced += increment;

@@ -71,9 +71,9 @@ class host
 
     // the mesh as the host holds it: committed after error code 0
     const mesh &current() const { return committed; }
-    mesh &current() { return committed; }
+    mesh &current();
     // the mesh as the command left it when it ended the edit
-    const std::optional<mesh> &edit_result() const { return result; }
+    const std::optional<mesh> &edit_result() const;
     // the error code given to end_edit, if the edit was ended
     std::optional<int32_t> end_code() const { return ended; }
 
@@ -114,7 +114,8 @@ class host
     std::string surface_label(const void *surface) const;
 
     mesh committed;
-    std::optional<mesh> result;
+    mutable std::optional<mesh> result;
+    mutable bool result_pending = false; // result is the committed mesh, not yet copied
     std::optional<int32_t> ended;
     std::unique_ptr<edit_state> edit;
     std::vector<std::string> calls;
