@@ -10,12 +10,18 @@
 // one of any two of their lists; with (x, x, y) it holds x and not y; with
 // (x, x, x) nothing is ever accepted.
 
-// point id -> point number; open addressing, power-of-two size, numbers -1
-// in empty slots (a key may be any value, null included)
+// point id -> point number; open addressing, power-of-two size, number -1
+// in an empty slot (a key may be any value, null included); key and number
+// share a slot so that a probe touches one cache line
+struct point_slot
+{
+    point_id key;
+    int32_t number;
+};
+
 struct point_table
 {
-    point_id *keys;
-    int32_t *numbers;
+    point_slot *slots;
     size_t size;
     int32_t used;
 };
@@ -31,36 +37,29 @@ static size_t slot_of(point_id id, size_t size)
 
 static bool table_alloc(point_table *t, size_t size)
 {
-    if (size > SIZE_MAX / sizeof(point_id))
+    if (size > SIZE_MAX / sizeof(point_slot))
         return false;
-    t->keys = static_cast<point_id *>(malloc(size * sizeof(point_id)));
-    t->numbers = t->keys ? static_cast<int32_t *>(malloc(size * sizeof(int32_t))) : nullptr;
-    if (!t->numbers)
-    {
-        free(t->keys);
-        t->keys = nullptr;
+    t->slots = static_cast<point_slot *>(malloc(size * sizeof(point_slot)));
+    if (!t->slots)
         return false;
-    }
-    memset(t->numbers, 0xff, size * sizeof(int32_t));
+    for (size_t slot = 0; slot < size; ++slot)
+        t->slots[slot].number = -1;
     t->size = size;
     return true;
 }
 
 static void table_free(point_table *t)
 {
-    free(t->keys);
-    free(t->numbers);
-    t->keys = nullptr;
-    t->numbers = nullptr;
+    free(t->slots);
+    t->slots = nullptr;
 }
 
-static void table_put(point_table *t, point_id id, int32_t number)
+static size_t free_slot(const point_table *t, point_id id)
 {
     size_t slot = slot_of(id, t->size);
-    while (t->numbers[slot] >= 0)
+    while (t->slots[slot].number >= 0)
         slot = (slot + 1) & (t->size - 1);
-    t->keys[slot] = id;
-    t->numbers[slot] = number;
+    return slot;
 }
 
 static bool table_grow(point_table *t)
@@ -69,8 +68,8 @@ static bool table_grow(point_table *t)
     if (t->size > SIZE_MAX / 2 || !table_alloc(&grown, t->size * 2))
         return false;
     for (size_t slot = 0; slot < t->size; ++slot)
-        if (t->numbers[slot] >= 0)
-            table_put(&grown, t->keys[slot], t->numbers[slot]);
+        if (t->slots[slot].number >= 0)
+            grown.slots[free_slot(&grown, t->slots[slot].key)] = t->slots[slot];
     table_free(t);
     *t = grown;
     return true;
@@ -80,21 +79,19 @@ static bool table_grow(point_table *t)
 static int32_t table_number(point_table *t, point_id id)
 {
     size_t slot = slot_of(id, t->size);
-    for (; t->numbers[slot] >= 0; slot = (slot + 1) & (t->size - 1))
-        if (t->keys[slot] == id)
-            return t->numbers[slot];
+    for (; t->slots[slot].number >= 0; slot = (slot + 1) & (t->size - 1))
+        if (t->slots[slot].key == id)
+            return t->slots[slot].number;
 
     // keep the load under 3/4: probes stay short
     if (size_t(t->used + 1) * 4 > t->size * 3)
     {
         if (!table_grow(t))
             return -1;
-        slot = slot_of(id, t->size);
-        while (t->numbers[slot] >= 0)
-            slot = (slot + 1) & (t->size - 1);
+        slot = free_slot(t, id);
     }
-    t->keys[slot] = id;
-    t->numbers[slot] = t->used;
+    t->slots[slot].key = id;
+    t->slots[slot].number = t->used;
     return t->used++;
 }
 
@@ -107,7 +104,7 @@ static bool read_corners(pair_index *index, const spin_data *d, const polygon_id
     while (size < size_t(index->count))
         size *= 2;
 
-    point_table table = {nullptr, nullptr, 0, 0};
+    point_table table = {nullptr, 0, 0};
     if (!table_alloc(&table, size))
         return false;
 
