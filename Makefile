@@ -8,8 +8,8 @@ CMAKE_FLAGS ?=
 
 # libclang-rt-dev holds clang's sanitizer runtimes: only a recommendation of
 # clang, so an install without recommends leaves it out; libopenmesh-dev: the
-# tests compare the command with OpenMesh
-PACKAGES = cmake ninja-build g++ clang libclang-rt-dev libgtest-dev libgmock-dev libopenmesh-dev
+# tests compare the command with OpenMesh, the benchmarks time it; libbenchmark-dev: the benchmarks
+PACKAGES = cmake ninja-build g++ clang libclang-rt-dev libgtest-dev libgmock-dev libopenmesh-dev libbenchmark-dev
 # compilers of the 32-bit and Windows builds, which only the tests need
 CROSS_PACKAGES = g++-multilib g++-mingw-w64-i686 binutils-mingw-w64-i686
 

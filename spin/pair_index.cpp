@@ -298,7 +298,10 @@ int32_t pair_index_find(pair_index *index, int32_t o, const int32_t *shareflag)
     if (current[0] < 0)
         return -1;
 
-    int32_t from = index->resume[o] > o + 1 ? index->resume[o] : o + 1;
+    // triangles with the same ids share one cursor, kept by the first of
+    // them whose walk met the others: all before it is known to fail them
+    int32_t group = index->resume[o] < 0 ? -1 - index->resume[o] : o;
+    int32_t from = index->resume[group] > o + 1 ? index->resume[group] : o + 1;
     if (from >= index->count)
         return -1;
 
@@ -334,10 +337,8 @@ int32_t pair_index_find(pair_index *index, int32_t o, const int32_t *shareflag)
         walk.at[w] = list_start(index, walked[w], o, from, shareflag);
         walk.end[w] = index->first[walked[w] + 1];
     }
-    merged_walk again = walk;
 
     int32_t found = -1;
-    bool twins = false;
     for (int32_t p = walk_next(&walk); p != INT32_MAX; p = walk_next(&walk))
     {
         if (shareflag[p])
@@ -348,17 +349,11 @@ int32_t pair_index_find(pair_index *index, int32_t o, const int32_t *shareflag)
             found = p;
             break;
         }
-        twins = twins || same_ids(candidate, sorted);
+        if (same_ids(candidate, sorted))
+            index->resume[p] = -1 - group;
     }
 
-    // a later triangle with the same ids would refuse all that this one
-    // refused: it starts where this walk stopped (n copies of one triangle)
-    if (twins)
-    {
-        int32_t stop = found >= 0 ? found : index->count;
-        for (int32_t p = walk_next(&again); p < stop; p = walk_next(&again))
-            if (!shareflag[p] && same_ids(index->corners + 3 * size_t(p), sorted) && index->resume[p] < stop)
-                index->resume[p] = stop;
-    }
+    // the found one is taken: the group goes on after it
+    index->resume[group] = found >= 0 ? found : index->count;
     return found;
 }

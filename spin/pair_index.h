@@ -14,7 +14,8 @@ struct pair_index
     int32_t *first;     // points + 1 offsets into positions
     int32_t *head;      // per point: the first entry of its list still worth a look
     int32_t *positions; // per point, the positions of the triangles that list it, increasing
-    int32_t *resume;    // per position: earlier candidates are known to fail it (0: nothing known)
+    int32_t *resume;    // per position: candidates before it are known to fail it (0: nothing known),
+                        // or -1 - g: it has the ids of the triangle at g, whose entry counts
 };
 
 // Reads every triangle of sortpolys once, in order, and builds the index.

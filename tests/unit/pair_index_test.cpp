@@ -11,7 +11,6 @@
 #include "minihost/direct.h"
 #include "spin/spin.h"
 
-using testing::ElementsAre;
 using testing_support::run_linked;
 
 namespace testing_support
@@ -355,23 +354,31 @@ TEST(pair_index, reads_each_triangle_once_and_frees_the_index_before_the_spin)
     m.add_polygon({101, 102, 103}, POLYTYPE_FACE, "S1", true, 11);
     m.add_polygon({101, 103, 104}, POLYTYPE_PTCH, "S2", true, 12);
 
-    minihost::host host(m);
-    run_linked(host);
-    EXPECT_THAT(
-        host.log(),
-        ElementsAre("begin_edit 0 0 1", "lookup \"Info Messages\" 1", "lookup \"QDX: Dynamic Monitor\" 0", "malloc 8",
-                    "scan_polygons 1", "realloc 8", "realloc 16",
-                    // side ordering
-                    "malloc 16", "calloc 2 4", "polygon_info 11", "point_info 101", "point_info 102", "point_info 103",
-                    "polygon_info 12", "point_info 101", "point_info 103", "point_info 104", "malloc 16", "calloc 2 4",
-                    // pairing: the corners and the table of point ids, one read a triangle, then
-                    // the lists of the four points (six entries) and the resume marks
-                    "malloc 24", "malloc 256", "polygon_info 11", "polygon_info 12", "free 256", "calloc 5 4",
-                    "malloc 20", "malloc 24", "calloc 2 4", "free 24", "free 20", "free 20", "free 24", "free 8",
-                    // edge spin
-                    "polygon_info 11", "polygon_info 12", "remove_polygon 12", "add_polygon PTCH 0 S2 3 102 103 104",
-                    "remove_polygon 11", "add_polygon FACE 0 S1 3 104 101 102", "free 8", "free 16", "free 16",
-                    "free 8", "free 16", "lookup \"Info Messages\" 2", "end_edit 0 2"));
+    auto run = [&](uint64_t fail_at, std::vector<std::string> pairing)
+    {
+        minihost::host host(m);
+        run_linked(host, fail_at);
+        std::vector<std::string> expected = {
+            "begin_edit 0 0 1", "lookup \"Info Messages\" 1", "lookup \"QDX: Dynamic Monitor\" 0", "malloc 8",
+            "scan_polygons 1", "realloc 8", "realloc 16",
+            // side ordering
+            "malloc 16", "calloc 2 4", "polygon_info 11", "point_info 101", "point_info 102", "point_info 103",
+            "polygon_info 12", "point_info 101", "point_info 103", "point_info 104", "malloc 16", "calloc 2 4"};
+        expected.insert(expected.end(), pairing.begin(), pairing.end());
+        for (const char *line :
+             {"polygon_info 11", "polygon_info 12", "remove_polygon 12", "add_polygon PTCH 0 S2 3 102 103 104",
+              "remove_polygon 11", "add_polygon FACE 0 S1 3 104 101 102", "free 8", "free 16", "free 16", "free 8",
+              "free 16", "lookup \"Info Messages\" 2", "end_edit 0 2"})
+            expected.push_back(line);
+        EXPECT_EQ(host.log(), expected);
+    };
+
+    // the corners and the table of point ids, one read a triangle, then the
+    // lists of the four points (six entries) and the resume marks
+    run(0, {"malloc 24", "malloc 256", "polygon_info 11", "polygon_info 12", "free 256", "calloc 5 4", "malloc 20",
+            "malloc 24", "calloc 2 4", "free 24", "free 20", "free 20", "free 24", "free 8"});
+    // no room for the corners: the plain scan, the candidate read first
+    run(8, {"malloc 24 -> null", "polygon_info 12", "polygon_info 11"});
 }
 
 } // namespace
