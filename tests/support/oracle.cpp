@@ -1,5 +1,6 @@
 #include "oracle.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <span>
@@ -263,12 +264,11 @@ class judge
             return finish(0, out_of_memory("dat.polygons"));
         want.push_back("scan_polygons 1");
 
-        // the scan visits the polygons in mesh order, up to a scan fault
+        // the scan visits the polygons in mesh order, a failing one the
+        // first so many of them
         std::vector<polygon> all = original.polygon_list();
-        size_t visited = all.size();
-        int32_t scan_code = 0;
-        if (f.scan_fails && all.size() >= f.scan_fail_after)
-            visited = f.scan_fail_after, scan_code = f.scan_result;
+        size_t visited = f.scan_fails ? std::min(all.size(), f.scan_fail_after) : all.size();
+        int32_t scan_code = f.scan_fails ? f.scan_result : 0;
         std::vector<const polygon *> collected;
         bool growth_failed = false;
         for (size_t i = 0; i < visited && !growth_failed; ++i)

@@ -38,4 +38,11 @@ struct run_facts
 // - the host kept the edit result for code 0 and the original otherwise.
 std::vector<std::string> oracle(const minihost::mesh &original, const minihost::host &host, const run_facts &facts);
 
+// the same for a run of the loaded plug-in file, whose allocations go uncounted
+inline std::vector<std::string> oracle_loaded(const minihost::mesh &original, const minihost::host &host,
+                                              int32_t result)
+{
+    return oracle(original, host, {result, std::nullopt, false});
+}
+
 } // namespace testing_support
