@@ -1,9 +1,14 @@
 #include "minihost/minihost.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <limits>
+#include <new>
 #include <utility>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace minihost
 {
@@ -19,6 +24,50 @@ std::string id_text(const void *handle)
 {
     return std::to_string(host::id_of(handle));
 }
+
+// Pages the command can read and not write: writable only while the host
+// copies a record into them.
+class sealed_pages
+{
+  public:
+    sealed_pages() = default;
+    sealed_pages(const sealed_pages &) = delete;
+    sealed_pages &operator=(const sealed_pages &) = delete;
+    ~sealed_pages()
+    {
+        if (base != MAP_FAILED)
+            ::munmap(base, size);
+    }
+
+    // room for need bytes, zeroed, writable until seal()
+    void *open(size_t need)
+    {
+        if (need > size)
+        {
+            if (base != MAP_FAILED)
+                ::munmap(base, size);
+            size_t page = size_t(::sysconf(_SC_PAGESIZE));
+            size = (need + page - 1) / page * page;
+            base = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (base == MAP_FAILED)
+                throw std::bad_alloc();
+        }
+        else
+        {
+            ::mprotect(base, size, PROT_READ | PROT_WRITE);
+            std::memset(base, 0, size);
+        }
+        return base;
+    }
+    void seal()
+    {
+        ::mprotect(base, size, PROT_READ);
+    }
+
+  private:
+    void *base = MAP_FAILED;
+    size_t size = 0;
+};
 
 } // namespace
 
@@ -73,6 +122,55 @@ struct host::edit_state
         out.surface = surface_handle(p.surface);
         out.type = p.type;
         return &out;
+    }
+
+    // The read-only mode: the three operations that hand out records answer
+    // through these, with copies on sealed pages. A null answer clears the
+    // last copy, as the spoiling does.
+    sealed_pages polygon_pages, point_pages, scan_pages;
+    scan_callback_fn scan_callback = nullptr;
+    void *scan_context = nullptr;
+
+    static const polygon_record *sealed(sealed_pages &pages, const polygon_record *record)
+    {
+        size_t count = record ? size_t(std::max(record->point_count, 0)) : 0;
+        auto *copy = static_cast<polygon_record *>(pages.open(sizeof(polygon_record) + count * sizeof(point_id)));
+        if (record)
+        {
+            auto *points = reinterpret_cast<point_id *>(copy + 1);
+            std::copy_n(record->points, count, points);
+            *copy = *record;
+            copy->points = points;
+        }
+        pages.seal();
+        return record ? copy : nullptr;
+    }
+    static const polygon_record *sealed_polygon_info(void *state, polygon_id polygon)
+    {
+        return sealed(of(state).polygon_pages, host::polygon_info(state, polygon));
+    }
+    static const point_record *sealed_point_info(void *state, point_id point)
+    {
+        const point_record *record = host::point_info(state, point);
+        auto *copy = static_cast<point_record *>(of(state).point_pages.open(sizeof(point_record)));
+        if (record)
+            *copy = *record;
+        of(state).point_pages.seal();
+        return record ? copy : nullptr;
+    }
+    static int32_t sealed_scan_polygons(void *state, scan_callback_fn callback, void *context, int32_t mode)
+    {
+        edit_state &e = of(state);
+        e.scan_callback = callback;
+        e.scan_context = context;
+        int32_t status = host::scan_polygons(state, &sealed_scan_visit, state, mode);
+        sealed(e.scan_pages, nullptr);
+        return status;
+    }
+    static int32_t sealed_scan_visit(void *state, const polygon_record *record)
+    {
+        edit_state &e = of(state);
+        return e.scan_callback(e.scan_context, sealed(e.scan_pages, record));
     }
 };
 
@@ -165,6 +263,12 @@ mesh_edit *host::begin_edit(int32_t a, int32_t b, int32_t c)
     e.record.polygon_info = &host::polygon_info;
     e.record.remove_polygon = &host::remove_polygon;
     e.record.add_polygon = &host::add_polygon;
+    if (h.read_only_records)
+    {
+        e.record.scan_polygons = &edit_state::sealed_scan_polygons;
+        e.record.point_info = &edit_state::sealed_point_info;
+        e.record.polygon_info = &edit_state::sealed_polygon_info;
+    }
     return &e.record;
 }
 

@@ -63,6 +63,9 @@ class host
     faults fault;
     bool keep_log = true;      // off for benchmarks
     bool keep_messages = true;
+    // records and point lists handed to the command lie on read-only pages:
+    // a write to them faults (SIGSEGV)
+    bool read_only_records = false;
 
     // Called for each message shown, and for each monitor step (return true
     // to abort). The tool shows them on the terminal.
