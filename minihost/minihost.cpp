@@ -347,9 +347,14 @@ const polygon_record *host::polygon_info(void *state, polygon_id polygon)
 int32_t host::remove_polygon(void *state, polygon_id polygon)
 {
     edit_state &e = edit_state::of(state);
-    if (e.owner->keep_log)
-        e.owner->log_call("remove_polygon " + id_text(polygon));
-    return e.working.remove_polygon(id_of(polygon)) ? 1 : 0;
+    host &h = *e.owner;
+    if (h.keep_log)
+        h.log_call("remove_polygon " + id_text(polygon));
+    if (!e.working.remove_polygon(id_of(polygon)))
+        return 0;
+    if (h.on_edit)
+        h.on_edit(id_of(polygon), false);
+    return 1;
 }
 
 polygon_id host::add_polygon(void *state, uint32_t type, const void *zero, const void *surface, int32_t point_count,
@@ -373,7 +378,10 @@ polygon_id host::add_polygon(void *state, uint32_t type, const void *zero, const
         ids[size_t(i)] = id_of(points[i]);
     uint32_t index = id_of(surface) - 1;
     std::string_view name = index < e.working.surfaces().size() ? std::string_view(e.working.surfaces()[index]) : "?";
-    return polygon_handle(e.working.add_polygon(ids, type, name, true));
+    uint32_t added = e.working.add_polygon(ids, type, name, true);
+    if (h.on_edit)
+        h.on_edit(added, true);
+    return polygon_handle(added);
 }
 
 void host::show(const char *kind, const char *line1, const char *line2)
@@ -403,6 +411,8 @@ monitor *host::create(const char *title, const char *caption)
     if (h.fault.create_null)
         return nullptr;
     h.monitor_seen.created += 1;
+    h.monitor_seen.title = title ? title : "";
+    h.monitor_seen.caption = caption ? caption : "";
     h.progress_record.data = &h;
     h.progress_record.init = &host::monitor_init;
     h.progress_record.step = &host::monitor_step;

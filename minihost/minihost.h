@@ -43,6 +43,7 @@ struct monitor_stats
     int created = 0;
     int destroyed = 0;
     int done = 0;
+    std::string title, caption; // as the command gave them to create
     uint32_t total = 0;
     std::vector<uint32_t> steps; // the increments, in order
 };
@@ -71,6 +72,9 @@ class host
     // to abort). The tool shows them on the terminal.
     std::function<void(const message &)> on_message;
     std::function<bool(uint32_t done, uint32_t total)> on_step;
+    // Called for each polygon the command removes (added false) or adds, in
+    // call order, so that a host can tell which addition took whose place.
+    std::function<void(uint32_t polygon, bool added)> on_edit;
 
     // the mesh as the host holds it: committed after error code 0
     const mesh &current() const { return committed; }
