@@ -10,6 +10,8 @@ CMAKE_FLAGS ?=
 # clang, so an install without recommends leaves it out; libopenmesh-dev: the
 # tests compare the command with OpenMesh, the benchmarks time it; libbenchmark-dev: the benchmarks
 PACKAGES = cmake ninja-build g++ clang libclang-rt-dev libgtest-dev libgmock-dev libopenmesh-dev libbenchmark-dev
+# the minihost tool reads OBJ files and its command line with these
+PACKAGES += libtinyobjloader-dev libcli11-dev
 # compilers of the 32-bit and Windows builds, which only the tests need
 CROSS_PACKAGES = g++-multilib g++-mingw-w64-i686 binutils-mingw-w64-i686
 
@@ -44,8 +46,10 @@ win32: deps cross-deps
 	    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSPIN_WERROR=ON -DSPIN_CORE_ONLY=ON
 	cmake --build build-win32 -j $(JOBS)
 
+# the edited grid lands in build/, beside a copy of its material file
 demo: plain
-	./build/minihost/minihost
+	cp examples/grid.mtl build/
+	./build/minihost/minihost examples/grid.obj -o build/grid-spun.obj
 
 test: plain asan m32 win32
 	cd build && ctest --output-on-failure -j $(JOBS)

@@ -1,60 +1,81 @@
-// minihost: runs the plug-in's command once on a mesh and shows what changed.
+// minihost: runs the plug-in's command on an OBJ mesh, as the modelling
+// host would, and writes the edited mesh.
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
 #include <exception>
+#include <new>
 
-#include "minihost/builtin.h"
-#include "minihost/loader.h"
-#include "minihost/minihost.h"
+#include "minihost/tool.h"
 
 #ifndef PLUGIN_PATH
 #define PLUGIN_PATH "build/pluginServer.p"
 #endif
 
-namespace
-{
-
-std::string describe(const minihost::mesh &m, const minihost::polygon &p)
-{
-    std::string text = std::to_string(p.id) + " " + minihost::type_name(p.type) + " (";
-    for (size_t i = 0; i < p.points.size(); ++i)
-        text += (i ? " " : "") + std::to_string(p.points[i]);
-    return text + ") " + m.surfaces()[p.surface];
-}
-
-} // namespace
-
 int main(int argc, char **argv)
 {
-    const char *path = argc > 1 ? argv[1] : PLUGIN_PATH;
+    minihost::tool_options options;
+    options.plugin = PLUGIN_PATH;
+
+    CLI::App app("Spins the shared edges of selected triangles in an OBJ mesh: the plug-in's command\n"
+                 "\"Dudi_Daz_Adevi\", run once by a stand-in host. Without INPUT.obj it runs on a small\n"
+                 "built-in mesh.",
+                 "minihost");
+    app.add_option("input", options.input,
+                   "the mesh to edit; without it, a built-in mesh\n"
+                   "e.g. minihost examples/strip.obj")
+        ->type_name("INPUT.obj");
+    app.add_option("-o,--output", options.output,
+                   "write the edited mesh here, atomically; untouched lines stay byte for byte;\n"
+                   "nothing is written when the command fails or is aborted\n"
+                   "e.g. minihost examples/grid.obj -o build/grid-spun.obj")
+        ->type_name("OUT.obj");
+    app.add_option("-s,--select", options.select,
+                   "the faces selected: all (the default), group:NAME, material:NAME or\n"
+                   "faces:LIST (numbers from 1 in file order, and ranges); repeat to add more\n"
+                   "e.g. --select material:red --select faces:1,4,7-9")
+        ->type_name("WHICH")
+        ->allow_extra_args(false);
+    app.add_flag("-n,--dry-run", options.dry_run,
+                 "run the command and report, then discard the edit and write nothing\n"
+                 "e.g. minihost examples/fan.obj -o out.obj --dry-run");
+    app.add_flag("--log", options.log,
+                 "print every call the command made to the host, before the summary\n"
+                 "e.g. minihost examples/strip.obj --log");
+    app.add_option("--plugin", options.plugin,
+                   "the plug-in file to load\n"
+                   "e.g. --plugin build/pluginServer.p")
+        ->type_name("PATH")
+        ->default_str(PLUGIN_PATH);
+    app.footer("ESC or Ctrl-C during the progress bar aborts the command.\n\n"
+               "Exit codes:\n"
+               "  0  done (the summary tells what was spun)\n"
+               "  1  the command showed an error or failed; nothing written\n"
+               "  2  bad usage, or a file that cannot be read, used or written\n"
+               "  3  aborted with ESC or Ctrl-C; the edit discarded, nothing written");
+
     try
     {
-        minihost::plugin module(path);
-        activate_fn activate = module.server("CommandSequence", "Dudi_Daz_Adevi");
-
-        minihost::mesh before = minihost::builtin_mesh();
-        minihost::host host(before);
-        host.on_message = [](const minihost::message &m) {
-            std::fprintf(stderr, "%s%s %s\n", m.kind == "error" ? "error: " : "", m.line1.c_str(), m.line2.c_str());
-        };
-        int32_t result = host.run(activate);
-
-        const minihost::mesh &after = host.current();
-        std::printf("built-in mesh: %zu points, %zu triangles, all selected\n", before.point_count(),
-                    before.polygon_count());
-        before.each_polygon([&](const minihost::polygon &p) {
-            if (!after.find(p.id))
-                std::printf("  removed %s\n", describe(before, p).c_str());
-        });
-        after.each_polygon([&](const minihost::polygon &p) {
-            if (!before.find(p.id))
-                std::printf("  added   %s\n", describe(after, p).c_str());
-        });
-        std::printf("activation result %d, end_edit code %d\n", result, host.end_code().value_or(-1));
-        return result == 0 ? 0 : 1;
+        app.parse(argc, argv);
     }
-    catch (const std::exception &e)
+    catch (const CLI::CallForHelp &)
     {
-        std::fprintf(stderr, "minihost: %s\n", e.what());
-        return 2;
+        std::fputs(app.help().c_str(), stdout);
+        return minihost::exit_ok;
+    }
+    catch (const CLI::ParseError &e)
+    {
+        std::fprintf(stderr, "minihost: %s\nRun with --help for more information.\n", e.what());
+        return minihost::exit_bad_input;
+    }
+
+    try
+    {
+        return minihost::run_tool(options);
+    }
+    catch (const std::bad_alloc &)
+    {
+        std::fprintf(stderr, "minihost: out of memory\n");
+        return minihost::exit_bad_input;
     }
 }

@@ -1,0 +1,49 @@
+// What one run of the tool did, kept apart from how it is shown, so that
+// other forms of the report can be added beside the text.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace minihost
+{
+
+// A pair whose shared edge was spun, in the input's numbers (from 1).
+struct spun_pair
+{
+    uint32_t faces[2]{};        // the two faces replaced, lower number first
+    uint32_t old_diagonal[2]{}; // the points of the shared edge
+    uint32_t new_diagonal[2]{}; // the points of the edge that replaced it
+};
+
+enum class run_outcome
+{
+    done,           // the command ran to its end without an error
+    command_failed, // it showed an error or ended its edit with a nonzero code
+    aborted,        // the user stopped it; the edit was discarded
+};
+
+struct run_summary
+{
+    std::string input; // the file, or "(built-in mesh)"
+    size_t points = 0, faces = 0;
+    size_t selected = 0;           // faces selected
+    size_t selected_triangles = 0; // of which triangles the command takes
+    size_t ignored = 0;            // selected, but not a triangle of type FACE or PTCH
+    size_t pairs = 0;              // spun
+    size_t unpaired = 0;           // selected triangles left as they were
+    size_t seams = 0;              // new corners placed on a texture or normal seam
+    std::vector<spun_pair> spun;
+    run_outcome outcome = run_outcome::done;
+    std::string output;      // the file written; empty when none was
+    std::string not_written; // why not, when there is no output
+    double read_ms = 0, command_ms = 0, write_ms = 0;
+};
+
+// The summary as a few aligned lines of text.
+void print_summary(std::FILE *out, const run_summary &s);
+
+} // namespace minihost
