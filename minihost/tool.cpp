@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <iterator>
+#include <utility>
 
 #include "minihost/loader.h"
 #include "minihost/minihost.h"
@@ -114,7 +115,7 @@ run_outcome run_command(host &h, activate_fn activate, terminal_monitor &monitor
     summary.pairs = trace.pairs();
     if (monitor.aborted() || monitor.interrupted())
         return run_outcome::aborted;
-    if (result != 0 || h.end_code() != 0 || error_shown || !h.edit_result())
+    if (result != 0 || h.end_code() != 0 || error_shown)
         return run_outcome::command_failed;
     return run_outcome::done;
 }
@@ -165,8 +166,9 @@ int run_tool(const tool_options &options)
         h.keep_messages = false;
         edit_trace trace;
         summary.outcome = run_command(h, activate, monitor, trace, summary);
+        // after code 0 the mesh the host keeps is the command's result
         if (summary.outcome == run_outcome::done)
-            save(options, file, *h.edit_result(), trace, monitor, summary);
+            save(options, file, std::as_const(h).current(), trace, monitor, summary);
         if (summary.outcome == run_outcome::aborted)
             summary.not_written = "aborted, the edit discarded";
         if (summary.outcome == run_outcome::command_failed)
