@@ -2,6 +2,7 @@
 // stable integer ids, as a modelling host keeps them.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -16,7 +17,13 @@ namespace minihost
 struct vec3
 {
     double x = 0, y = 0, z = 0;
-    friend bool operator==(const vec3 &, const vec3 &) = default;
+    // the same stored values bit for bit, so that a point with a NaN is
+    // itself and a -0.0 is not a 0.0
+    friend bool operator==(const vec3 &a, const vec3 &b)
+    {
+        auto bits = [](double d) { return std::bit_cast<uint64_t>(d); };
+        return bits(a.x) == bits(b.x) && bits(a.y) == bits(b.y) && bits(a.z) == bits(b.z);
+    }
 };
 
 struct polygon

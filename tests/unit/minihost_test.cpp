@@ -196,4 +196,17 @@ TEST(stand_in_host, checker_names_missing_points_and_a_wrong_count)
                                                    "polygon 13 names missing point 106"));
 }
 
+TEST(stand_in_host, meshes_compare_their_points_bit_for_bit)
+{
+    minihost::mesh m = square();
+    m.add_point({std::nan(""), -0.0, 0}, 105);
+    EXPECT_EQ(m, minihost::mesh(m)); // a NaN is itself
+
+    minihost::mesh zero = square();
+    zero.add_point({0, 0, 0}, 105);
+    minihost::mesh negative_zero = square();
+    negative_zero.add_point({-0.0, 0, 0}, 105);
+    EXPECT_NE(zero, negative_zero);
+}
+
 } // namespace
