@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "fixtures.h"
+#include "meshes.h"
 #include "oracle.h"
 #include "plugin_file.h"
 

@@ -8,7 +8,7 @@
 #include <set>
 
 #include "command.h"
-#include "fixtures.h"
+#include "meshes.h"
 
 using testing::IsEmpty;
 using testing::IsSupersetOf;

@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "command.h"
-#include "fixtures.h"
+#include "meshes.h"
 
 using testing::IsEmpty;
 using testing::Not;
