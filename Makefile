@@ -12,6 +12,8 @@ CMAKE_FLAGS ?=
 PACKAGES = cmake ninja-build g++ clang libclang-rt-dev libgtest-dev libgmock-dev libopenmesh-dev libbenchmark-dev
 # the minihost tool reads OBJ files and its command line with these
 PACKAGES += libtinyobjloader-dev libcli11-dev
+# and writes its report as JSON with this
+PACKAGES += nlohmann-json3-dev
 # compilers of the 32-bit and Windows builds, which only the tests need
 CROSS_PACKAGES = g++-multilib g++-mingw-w64-i686 binutils-mingw-w64-i686
 

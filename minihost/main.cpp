@@ -42,6 +42,15 @@ int main(int argc, char **argv)
     app.add_flag("--log", options.log,
                  "print every call the command made to the host, before the summary\n"
                  "e.g. minihost examples/strip.obj --log");
+    app.add_flag("--json", options.json,
+                 "print the summary as one JSON object instead, with the face numbers behind\n"
+                 "each count (the README lists its fields); --log puts the call log in it\n"
+                 "e.g. minihost examples/grid.obj --json");
+    app.add_option("--svg", options.picture,
+                   "draw the mesh before and after into an SVG picture, with the spun diagonals,\n"
+                   "the pairs that went wrong and the triangles left unpaired; also on a dry run\n"
+                   "e.g. minihost examples/grid.obj --svg build/grid-report.svg")
+        ->type_name("OUT.svg");
     app.add_option("--plugin", options.plugin,
                    "the plug-in file to load\n"
                    "e.g. --plugin build/pluginServer.p")

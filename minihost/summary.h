@@ -8,16 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "minihost/reasons.h"
+
 namespace minihost
 {
-
-// A pair whose shared edge was spun, in the input's numbers (from 1).
-struct spun_pair
-{
-    uint32_t faces[2]{};        // the two faces replaced, lower number first
-    uint32_t old_diagonal[2]{}; // the points of the shared edge
-    uint32_t new_diagonal[2]{}; // the points of the edge that replaced it
-};
 
 enum class run_outcome
 {
@@ -34,16 +28,19 @@ struct run_summary
     size_t selected_triangles = 0; // of which triangles the command takes
     size_t ignored = 0;            // selected, but not a triangle of type FACE or PTCH
     size_t pairs = 0;              // spun
-    size_t unpaired = 0;           // selected triangles left as they were
-    size_t seams = 0;              // new corners placed on a texture or normal seam
-    std::vector<spun_pair> spun;
+    reasons why;                   // what each selected triangle came to, once the command is done
     run_outcome outcome = run_outcome::done;
     std::string output;      // the file written; empty when none was
     std::string not_written; // why not, when there is no output
+    std::string picture;     // the SVG written; empty when none was
     double read_ms = 0, command_ms = 0, write_ms = 0;
 };
 
 // The summary as a few aligned lines of text.
 void print_summary(std::FILE *out, const run_summary &s);
+
+// The summary as one JSON object, with every face number behind each count;
+// the host call log goes in too when given.
+std::string json_summary(const run_summary &s, const std::vector<std::string> *log = nullptr);
 
 } // namespace minihost

@@ -2,16 +2,16 @@
 
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <iterator>
 #include <utility>
 
 #include "minihost/loader.h"
 #include "minihost/minihost.h"
 #include "minihost/obj_read.h"
 #include "minihost/obj_write.h"
+#include "minihost/picture.h"
+#include "minihost/reasons.h"
 #include "minihost/selection.h"
 #include "minihost/summary.h"
 #include "minihost/terminal.h"
@@ -40,31 +40,6 @@ void count_selection(const mesh &m, run_summary &s)
             bool taken = p.points.size() == 3 && (p.type == POLYTYPE_FACE || p.type == POLYTYPE_PTCH);
             ++(taken ? s.selected_triangles : s.ignored);
         });
-}
-
-// a pair's two faces, its shared edge and the edge that took its place, in
-// the file's numbers
-spun_pair describe_pair(const obj_file &file, uint32_t first, uint32_t second)
-{
-    spun_pair pair{{std::min(first, second), std::max(first, second)}, {}, {}};
-    const obj_face &a = file.faces[first - 1];
-    const obj_face &b = file.faces[second - 1];
-    auto lists = [](const obj_face &f, int point)
-    { return std::any_of(f.corners.begin(), f.corners.end(), [&](const corner &c) { return c.point == point; }); };
-    size_t shared = 0, apexes = 0;
-    for (const corner &c : a.corners)
-    {
-        if (!lists(b, c.point) && apexes < 1)
-            pair.new_diagonal[apexes++] = uint32_t(c.point) + 1;
-        else if (lists(b, c.point) && shared < 2)
-            pair.old_diagonal[shared++] = uint32_t(c.point) + 1;
-    }
-    for (const corner &c : b.corners)
-        if (!lists(a, c.point) && apexes < 2)
-            pair.new_diagonal[apexes++] = uint32_t(c.point) + 1;
-    std::sort(std::begin(pair.old_diagonal), std::end(pair.old_diagonal));
-    std::sort(std::begin(pair.new_diagonal), std::end(pair.new_diagonal));
-    return pair;
 }
 
 void show_message(const message &m, terminal_monitor &monitor)
@@ -125,13 +100,10 @@ run_outcome run_command(host &h, activate_fn activate, terminal_monitor &monitor
 void save(const tool_options &options, const obj_file &file, const mesh &result, const edit_trace &trace,
           const terminal_monitor &monitor, run_summary &summary)
 {
-    summary.unpaired = summary.selected_triangles - 2 * summary.pairs;
-    for (size_t k = 0; k + 1 < trace.replaced.size(); k += 2)
-        summary.spun.push_back(describe_pair(file, trace.replaced[k].removed, trace.replaced[k + 1].removed));
+    summary.why = find_reasons(file, result, trace);
 
     clock::time_point start = clock::now();
     rewritten edited = rewrite_obj(file, result, trace);
-    summary.seams = edited.seams;
     if (options.output.empty())
         summary.not_written = "no -o OUT.obj given";
     else if (options.dry_run)
@@ -142,6 +114,12 @@ void save(const tool_options &options, const obj_file &file, const mesh &result,
     {
         write_file_atomically(options.output, edited.text);
         summary.output = options.output;
+    }
+    // the picture is a report: it is drawn on a dry run too
+    if (!options.picture.empty() && summary.outcome == run_outcome::done)
+    {
+        write_file_atomically(options.picture, svg_picture(file, result, trace, summary.why));
+        summary.picture = options.picture;
     }
     summary.write_ms = ms_since(start);
 }
@@ -174,13 +152,18 @@ int run_tool(const tool_options &options)
         if (summary.outcome == run_outcome::command_failed)
             summary.not_written = "the command failed";
 
-        if (options.log)
+        if (options.json)
+            std::fputs(json_summary(summary, options.log ? &h.log() : nullptr).c_str(), stdout);
+        else
         {
-            for (const std::string &line : h.log())
-                std::printf("%s\n", line.c_str());
-            std::printf("\n");
+            if (options.log)
+            {
+                for (const std::string &line : h.log())
+                    std::printf("%s\n", line.c_str());
+                std::printf("\n");
+            }
+            print_summary(stdout, summary);
         }
-        print_summary(stdout, summary);
         std::fflush(stdout);
     }
     catch (const std::runtime_error &e)

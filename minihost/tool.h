@@ -24,6 +24,8 @@ struct tool_options
     std::vector<std::string> select;
     bool dry_run = false;
     bool log = false;
+    bool json = false;   // the summary as JSON on stdout
+    std::string picture; // empty: draw no SVG
     std::string plugin;
 };
 
