@@ -16,14 +16,19 @@ PACKAGES += libtinyobjloader-dev libcli11-dev
 PACKAGES += nlohmann-json3-dev
 # compilers of the 32-bit and Windows builds, which only the tests need
 CROSS_PACKAGES = g++-multilib g++-mingw-w64-i686 binutils-mingw-w64-i686
+# the tests render the tool's SVG pictures with rsvg-convert
+TEST_PACKAGES = librsvg2-bin
 
-.PHONY: demo test deps cross-deps plain asan m32 win32
+.PHONY: demo test deps cross-deps test-deps plain asan m32 win32
 
 deps:
 	scripts/deps.sh $(PACKAGES)
 
 cross-deps:
 	scripts/deps.sh $(CROSS_PACKAGES)
+
+test-deps:
+	scripts/deps.sh $(TEST_PACKAGES)
 
 # the shipped build: g++, warnings as errors
 plain: deps
@@ -53,7 +58,7 @@ demo: plain
 	cp examples/grid.mtl build/
 	./build/minihost/minihost examples/grid.obj -o build/grid-spun.obj
 
-test: plain asan m32 win32
+test: test-deps plain asan m32 win32
 	cd build && ctest --output-on-failure -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	    ctest --output-on-failure -j $(JOBS)
