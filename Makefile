@@ -53,10 +53,11 @@ win32: deps cross-deps
 	    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSPIN_WERROR=ON -DSPIN_CORE_ONLY=ON
 	cmake --build build-win32 -j $(JOBS)
 
-# the edited grid lands in build/, beside a copy of its material file
+# the edited grid lands in build/, beside a copy of its material file, and
+# its picture beside it
 demo: plain
 	cp examples/grid.mtl build/
-	./build/minihost/minihost examples/grid.obj -o build/grid-spun.obj
+	./build/minihost/minihost examples/grid.obj -o build/grid-spun.obj --svg build/grid-report.svg
 
 test: test-deps plain asan m32 win32
 	cd build && ctest --output-on-failure -j $(JOBS)
