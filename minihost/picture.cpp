@@ -240,7 +240,7 @@ class picture
     }
     void draw_face(path_data &path, const std::vector<uint32_t> &points) const;
     void draw_edge(path_data &path, const uint32_t (&edge)[2]) const;
-    panel_paths draw(bool after, size_t &drawn) const;
+    panel_paths draw(bool after) const;
     std::string panel_svg(const panel_paths &paths, int left, const char *label) const;
     std::string legend() const;
 
@@ -252,6 +252,7 @@ class picture
     std::vector<uint8_t> kind;      // by face number
     std::vector<uint32_t> replaced; // by face number: the polygon in its place, 0 for none
     std::vector<uint32_t> selected_faces;
+    std::vector<box> face_boxes; // by face number, as seen
     view looking;
     box window;
     bool whole = true; // the whole mesh is drawn
@@ -352,9 +353,10 @@ void picture::choose_window()
     size_t faces = input.faces.size();
     std::vector<point2> middles(faces + 1);
     box all, chosen;
+    face_boxes.assign(faces + 1, box{});
     for (uint32_t f = 1; f <= faces; ++f)
     {
-        box b = bounds(corners(f));
+        const box &b = face_boxes[f] = bounds(corners(f));
         middles[f] = {(b.x0 + b.x1) / 2, (b.y0 + b.y1) / 2};
         all.add({b.x0, b.y0}), all.add({b.x1, b.y1});
     }
@@ -366,7 +368,7 @@ void picture::choose_window()
         box selection;
         for (uint32_t f : selected_faces)
         {
-            box b = bounds(corners(f));
+            const box &b = face_boxes[f];
             selection.add({b.x0, b.y0}), selection.add({b.x1, b.y1});
         }
         if (selection.empty())
@@ -427,27 +429,22 @@ void picture::draw_edge(path_data &path, const uint32_t (&edge)[2]) const
     path.line(at(edge[1]));
 }
 
-panel_paths picture::draw(bool after, size_t &drawn) const
+panel_paths picture::draw(bool after) const
 {
     panel_paths paths;
-    drawn = 0;
     for (uint32_t f = 1; f <= input.faces.size(); ++f)
     {
-        std::vector<uint32_t> points = corners(f);
-        if (after && replaced[f] != 0)
-        {
-            const polygon *p = result.find(replaced[f]);
-            points = p ? p->points : std::vector<uint32_t>{};
-        }
-        if (!whole && !window.meets(bounds(points)))
+        const polygon *now = after && replaced[f] != 0 ? result.find(replaced[f]) : nullptr;
+        if (after && replaced[f] != 0 && !now)
             continue;
-        draw_face(paths.faces[kind[f]], points);
-        ++drawn;
+        if (!whole && !window.meets(now ? bounds(now->points) : face_boxes[f]))
+            continue;
+        draw_face(paths.faces[kind[f]], now ? now->points : corners(f));
     }
     if (after)
         for (uint32_t id : edits.unplaced)
             if (const polygon *p = result.find(id); p && window.meets(bounds(p->points)))
-                draw_face(paths.faces[spun_fine], p->points), ++drawn;
+                draw_face(paths.faces[spun_fine], p->points);
 
     for (const spun_pair &p : why.pairs)
         draw_edge(paths.diagonals, after ? p.new_diagonal : p.old_diagonal);
@@ -528,14 +525,14 @@ std::string picture::legend() const
 std::string picture::svg()
 {
     // strokes thin as the triangles get small, so that dense meshes stay readable
-    size_t drawn = 0;
-    panel_paths before = draw(false, drawn);
+    size_t drawn = whole ? input.faces.size()
+                         : size_t(std::count_if(face_boxes.begin() + 1, face_boxes.end(),
+                                                [&](const box &b) { return window.meets(b); }));
     double area = (window.x1 - window.x0) * (window.y1 - window.y0) * scale * scale;
     double edge = drawn ? std::sqrt(2 * std::max(area, 1.0) / double(drawn)) : double(panel);
     stroke = std::clamp(edge / 25, 0.1, 0.8);
-    before = draw(false, drawn);
-    size_t drawn_after = 0;
-    panel_paths after = draw(true, drawn_after);
+    panel_paths before = draw(false);
+    panel_paths after = draw(true);
 
     std::string title = escaped(input.name) + ": " + std::to_string(input.faces.size()) +
                         (input.faces.size() == 1 ? " face" : " faces") + ", seen along " + looking.axis;

@@ -124,7 +124,9 @@ std::string json_summary(const run_summary &s, const std::vector<std::string> *l
     out["time_ms"] = {{"read", s.read_ms}, {"command", s.command_ms}, {"write", s.write_ms}};
     if (log)
         out["log"] = *log;
-    return out.dump(2) + "\n";
+    // one line: a million triangles' report stays a file of tens of MB, and jq
+    // or any JSON viewer indents it
+    return out.dump() + "\n";
 }
 
 } // namespace minihost
