@@ -34,7 +34,7 @@ std::string corner_text(const corner &c)
 }
 
 // the `f` line of an added polygon, without its line end
-std::string face_line(const polygon &added, const obj_face *own, const obj_face *partner, size_t &seams)
+std::string face_line(const polygon &added, const obj_face *own, const obj_face *partner)
 {
     std::string line = "f";
     for (uint32_t id : added.points)
@@ -42,8 +42,6 @@ std::string face_line(const polygon &added, const obj_face *own, const obj_face 
         int point = int(id) - 1;
         const corner *mine = own ? corner_of(*own, point) : nullptr;
         const corner *other = partner ? corner_of(*partner, point) : nullptr;
-        if (mine && other && (mine->texcoord != other->texcoord || mine->normal != other->normal))
-            ++seams;
         corner c = mine ? *mine : other ? *other : corner{point, -1, -1};
         line += " " + corner_text(c);
     }
@@ -96,7 +94,7 @@ rewritten rewrite_obj(const obj_file &input, const mesh &result, const edit_trac
             continue;
         const polygon *added = r.added ? result.find(r.added) : nullptr;
         if (added)
-            changed.emplace_back(own->line, face_line(*added, own, face(r.partner), out.seams));
+            changed.emplace_back(own->line, face_line(*added, own, face(r.partner)));
         else
             dropped.push_back(own->line);
     }
@@ -129,7 +127,7 @@ rewritten rewrite_obj(const obj_file &input, const mesh &result, const edit_trac
         {
             if (!out.text.empty() && out.text.back() != '\n' && out.text.back() != '\r')
                 out.text += '\n';
-            out.text += face_line(*added, nullptr, nullptr, out.seams) + "\n";
+            out.text += face_line(*added, nullptr, nullptr) + "\n";
         }
     return out;
 }

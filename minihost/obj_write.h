@@ -47,7 +47,6 @@ struct edit_trace
 struct rewritten
 {
     std::string text;
-    size_t seams = 0; // new corners whose point the old pair gave two attributes
 };
 
 // Each replaced face's line holds the added polygon, its corners taking the

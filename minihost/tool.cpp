@@ -95,8 +95,7 @@ run_outcome run_command(host &h, activate_fn activate, terminal_monitor &monitor
     return run_outcome::done;
 }
 
-// the edited copy, written unless the user said otherwise; its seams are
-// counted either way
+// the report, and the edited copy written unless the user said otherwise
 void save(const tool_options &options, const obj_file &file, const mesh &result, const edit_trace &trace,
           const terminal_monitor &monitor, run_summary &summary)
 {
