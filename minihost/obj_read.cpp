@@ -59,6 +59,8 @@ long face_corners(std::string_view line)
     return count;
 }
 
+const char degenerate_note[] = "Degenerated face found\n.";
+
 // the surface of faces with no `usemtl`: a material name has no blanks
 const char *const no_material = "(no material)";
 
@@ -97,6 +99,33 @@ std::string number(double value)
     return std::string(text, end);
 }
 
+// Material files are read only when they are regular files: a file's
+// `mtllib ../../dev/zero` must not have the tool read an endless device or
+// wait on a pipe.
+class regular_material_reader : public tinyobj::MaterialReader
+{
+  public:
+    explicit regular_material_reader(const std::string &material_dir) : dir(material_dir), files(material_dir) {}
+
+    bool operator()(const std::string &name, std::vector<tinyobj::material_t> *materials,
+                    std::map<std::string, int> *names, std::string *warn, std::string *err) override
+    {
+        std::error_code ec;
+        std::filesystem::file_status status = std::filesystem::status(dir + name, ec);
+        if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        {
+            if (warn)
+                *warn += "Material file [ " + name + " ] is not a regular file; not read\n";
+            return false;
+        }
+        return files(name, materials, names, warn, err);
+    }
+
+  private:
+    std::string dir;
+    tinyobj::MaterialFileReader files;
+};
+
 } // namespace
 
 obj_file parse_obj(std::string text, std::string name, const std::string &material_dir)
@@ -116,10 +145,14 @@ obj_file parse_obj(std::string text, std::string name, const std::string &materi
     std::vector<tinyobj::material_t> materials;
     std::string warn, err;
     std::istringstream stream(file.text);
-    tinyobj::MaterialFileReader material_reader(material_dir);
+    regular_material_reader material_reader(material_dir);
     if (!tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, &stream, &material_reader,
                           /*triangulate=*/false, /*default_vcols_fallback=*/false))
         reader_failed(file.name, err);
+    // the reader's note on a face of fewer than 3 points names no line: each
+    // such face is named below instead
+    for (size_t at; (at = warn.find(degenerate_note)) != std::string::npos;)
+        warn.erase(at, sizeof degenerate_note - 1);
     for (const std::string *messages : {&warn, &err})
     {
         std::istringstream lines(*messages);
@@ -138,6 +171,9 @@ obj_file parse_obj(std::string text, std::string name, const std::string &materi
     for (size_t line = 0; line < file.lines.size(); ++line)
     {
         long count = face_corners(file.line_text(line));
+        if (count >= 0 && count < 3)
+            file.warnings.push_back("line " + std::to_string(line + 1) + ": a face of " + std::to_string(count) +
+                                    (count == 1 ? " point" : " points") + " is no polygon: copied as it is");
         if (count < 3)
             continue;
         while (shape < shapes.size() && face_in_shape == shapes[shape].mesh.num_face_vertices.size())
