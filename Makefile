@@ -16,8 +16,9 @@ PACKAGES += libtinyobjloader-dev libcli11-dev
 PACKAGES += nlohmann-json3-dev
 # compilers of the 32-bit and Windows builds, which only the tests need
 CROSS_PACKAGES = g++-multilib g++-mingw-w64-i686 binutils-mingw-w64-i686
-# the tests render the tool's SVG pictures with rsvg-convert
-TEST_PACKAGES = librsvg2-bin
+# the tests render the tool's SVG pictures with rsvg-convert, make a
+# decimal-comma locale from the locale sources, and run valgrind on the tool
+TEST_PACKAGES = librsvg2-bin locales valgrind
 
 .PHONY: demo test deps cross-deps test-deps plain asan m32 win32
 
