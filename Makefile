@@ -6,8 +6,8 @@
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-# libclang-rt-dev holds clang's sanitizer runtimes: only a recommendation of
-# clang, so an install without recommends leaves it out; libopenmesh-dev: the
+# libclang-rt-dev holds clang's sanitizer runtimes and libFuzzer: only a
+# recommendation of clang, so an install without recommends leaves it out; libopenmesh-dev: the
 # tests compare the command with OpenMesh, the benchmarks time it; libbenchmark-dev: the benchmarks
 PACKAGES = cmake ninja-build g++ clang libclang-rt-dev libgtest-dev libgmock-dev libopenmesh-dev libbenchmark-dev
 # the minihost tool reads OBJ files and its command line with these

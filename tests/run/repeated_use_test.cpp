@@ -4,10 +4,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <limits>
 #include <random>
 
+#include "meshes.h"
 #include "oracle.h"
 #include "plugin_file.h"
 
@@ -22,38 +21,22 @@ namespace
 minihost::mesh random_mesh(std::mt19937 &rng)
 {
     auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng); };
-    const double odd_x[] = {0.0,
-                            -0.0,
-                            std::numeric_limits<double>::quiet_NaN(),
-                            std::numeric_limits<double>::infinity(),
-                            -std::numeric_limits<double>::infinity(),
-                            std::numeric_limits<double>::denorm_min(),
-                            -std::numeric_limits<double>::denorm_min(),
-                            1e308};
-
     minihost::mesh m;
     int points = pick(1, 10);
     for (int k = 0; k < points; ++k)
     {
-        double x = pick(0, 3) == 0 ? odd_x[pick(0, 7)] : pick(-30, 30) / 10.0;
+        double x = pick(0, 3) == 0 ? testing_support::odd_coordinates[pick(0, 15)] : pick(-30, 30) / 10.0;
         m.add_point({x, double(pick(0, 3)), 0});
     }
 
     const int sizes[] = {1, 2, 3, 3, 3, 3, 3, 3, 3, 4};
-    const uint32_t types[] = {POLYTYPE_FACE,
-                              POLYTYPE_FACE,
-                              POLYTYPE_FACE,
-                              POLYTYPE_PTCH,
-                              POLYTYPE_PTCH,
-                              HOST_FOURCC('E', 'C', 'A', 'F'),
-                              HOST_FOURCC('P', 'O', 'L', 'Y')};
     int polygons = pick(0, 20);
     for (int k = 0; k < polygons; ++k)
     {
         std::vector<uint32_t> ids(static_cast<size_t>(sizes[pick(0, 9)]));
         for (uint32_t &id : ids)
             id = uint32_t(pick(1, points));
-        m.add_polygon(ids, types[pick(0, 6)], pick(0, 1) ? "A" : "B", pick(0, 4) != 0);
+        m.add_polygon(ids, testing_support::drawn_types[pick(0, 7)], pick(0, 1) ? "A" : "B", pick(0, 4) != 0);
     }
     return m;
 }

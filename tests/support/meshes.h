@@ -2,7 +2,9 @@
 #pragma once
 
 #include <algorithm>
+#include <cfloat>
 #include <cstdint>
+#include <limits>
 #include <random>
 
 #include "minihost/builtin.h"
@@ -92,5 +94,33 @@ inline minihost::mesh shuffled(const minihost::mesh &m, uint32_t seed)
         out.add_polygon(p.points, p.type, m.surfaces()[p.surface], p.flags & POLYFLAG_SELECTED, p.id);
     return out;
 }
+
+// x coordinates that break arithmetic, for random and fuzzed meshes
+inline const double odd_coordinates[16] = {std::numeric_limits<double>::quiet_NaN(),
+                                           std::numeric_limits<double>::infinity(),
+                                           -std::numeric_limits<double>::infinity(),
+                                           -0.0,
+                                           0.0,
+                                           std::numeric_limits<double>::denorm_min(),
+                                           -std::numeric_limits<double>::denorm_min(),
+                                           DBL_MIN,
+                                           DBL_MAX,
+                                           -DBL_MAX,
+                                           1e16,
+                                           -1e16,
+                                           1.0,
+                                           -1.0,
+                                           0x1p-1073,
+                                           -0x1p-1073};
+
+// polygon types of random and fuzzed meshes: mostly the two the command takes
+inline const uint32_t drawn_types[8] = {POLYTYPE_FACE,
+                                        POLYTYPE_FACE,
+                                        POLYTYPE_FACE,
+                                        POLYTYPE_FACE,
+                                        POLYTYPE_PTCH,
+                                        POLYTYPE_PTCH,
+                                        HOST_FOURCC('E', 'C', 'A', 'F'),
+                                        HOST_FOURCC('P', 'O', 'L', 'Y')};
 
 } // namespace testing_support
