@@ -7,6 +7,7 @@
 #include <random>
 
 #include "command.h"
+#include "meshes.h"
 #include "minihost/builtin.h"
 #include "minihost/direct.h"
 #include "spin/spin.h"
@@ -337,22 +338,10 @@ TEST(pair_index, abort_at_a_pairing_step_leaves_what_the_plain_scan_leaves)
     }
 }
 
-// Two triangles sharing the edge 101-103, both at x > 0:
-//
-//   104 ---- 103
-//    |  12 /  |
-//    |   /    |
-//    | /  11  |
-//   101 ---- 102
+// two triangles sharing the edge 101-103, both at x > 0
 TEST(pair_index, reads_each_triangle_once_and_frees_the_index_before_the_spin)
 {
-    minihost::mesh m;
-    m.add_point({1, 0, 0}, 101);
-    m.add_point({2, 0, 0}, 102);
-    m.add_point({2, 1, 0}, 103);
-    m.add_point({1, 1, 0}, 104);
-    m.add_polygon({101, 102, 103}, POLYTYPE_FACE, "S1", true, 11);
-    m.add_polygon({101, 103, 104}, POLYTYPE_PTCH, "S2", true, 12);
+    minihost::mesh m = testing_support::square();
 
     auto run = [&](uint64_t fail_at, std::vector<std::string> pairing)
     {
