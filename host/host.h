@@ -12,6 +12,9 @@
 #ifndef HOST_HOST_H
 #define HOST_HOST_H
 
+/* the contract keeps its C layout, one record a block */
+/* clang-format off */
+
 #include <stddef.h>
 #include <stdint.h>
 
@@ -234,5 +237,7 @@ HOST_STATIC_ASSERT(sizeof(server_tag) == HOST_AT(8, 16));
 
 HOST_STATIC_ASSERT(POLYTYPE_FACE == 0x46414345u);
 HOST_STATIC_ASSERT(POLYTYPE_PTCH == 0x50544348u);
+
+/* clang-format on */
 
 #endif /* HOST_HOST_H */

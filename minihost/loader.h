@@ -27,14 +27,8 @@ class plugin
     plugin(const plugin &) = delete;
     plugin &operator=(const plugin &) = delete;
 
-    const module_record &record() const
-    {
-        return *module;
-    }
-    const std::string &path() const
-    {
-        return file;
-    }
+    const module_record &record() const { return *module; }
+    const std::string &path() const { return file; }
 
     // The activation function of a server; starts the module before the
     // first one is handed out. Throws plugin_error when there is none or
@@ -42,10 +36,7 @@ class plugin
     activate_fn server(std::string_view class_name, std::string_view server_name);
 
     // the value startup returned, once started
-    void *started() const
-    {
-        return startup_result;
-    }
+    void *started() const { return startup_result; }
 
   private:
     std::string file;

@@ -144,12 +144,14 @@ std::vector<std::string> check(const mesh &m, size_t expected_polygons)
     if (m.polygon_count() != expected_polygons)
         problems.push_back("polygon count " + std::to_string(m.polygon_count()) + ", expected " +
                            std::to_string(expected_polygons));
-    m.each_polygon([&](const polygon &p) {
-        for (uint32_t point : p.points)
-            if (!m.point(point))
-                problems.push_back("polygon " + std::to_string(p.id) + " names missing point " +
-                                   std::to_string(point));
-    });
+    m.each_polygon(
+        [&](const polygon &p)
+        {
+            for (uint32_t point : p.points)
+                if (!m.point(point))
+                    problems.push_back("polygon " + std::to_string(p.id) + " names missing point " +
+                                       std::to_string(point));
+        });
     return problems;
 }
 

@@ -31,8 +31,8 @@ struct polygon
     uint32_t id = 0;
     int32_t flags = 0;
     uint32_t type = POLYTYPE_FACE;
-    uint32_t surface = 0;            // index into mesh::surfaces()
-    std::vector<uint32_t> points;    // point ids, in the polygon's order
+    uint32_t surface = 0;         // index into mesh::surfaces()
+    std::vector<uint32_t> points; // point ids, in the polygon's order
     friend bool operator==(const polygon &, const polygon &) = default;
 };
 
@@ -82,10 +82,10 @@ class mesh
     friend bool operator==(const mesh &a, const mesh &b);
 
   private:
-    std::vector<vec3> positions;             // by point id
-    std::vector<uint8_t> point_exists;       // by point id
-    std::vector<polygon> polygons;           // mesh order; id 0 marks a removed one
-    std::vector<uint32_t> slot_by_id;        // polygon id -> index in polygons + 1
+    std::vector<vec3> positions;       // by point id
+    std::vector<uint8_t> point_exists; // by point id
+    std::vector<polygon> polygons;     // mesh order; id 0 marks a removed one
+    std::vector<uint32_t> slot_by_id;  // polygon id -> index in polygons + 1
     std::vector<std::string> surface_names;
     size_t live_points = 0;
     size_t live_polygons = 0;

@@ -59,10 +59,7 @@ class sealed_pages
         }
         return base;
     }
-    void seal()
-    {
-        ::mprotect(base, size, PROT_READ);
-    }
+    void seal() { ::mprotect(base, size, PROT_READ); }
 
   private:
     void *base = MAP_FAILED;
@@ -217,10 +214,7 @@ int32_t host::run(activate_fn activate)
     {
         host *outer;
         explicit activation(host *h) : outer(std::exchange(active, h)) {}
-        ~activation()
-        {
-            active = outer;
-        }
+        ~activation() { active = outer; }
     } scope(this);
     int32_t status = activate(0, &host::lookup, &command);
 

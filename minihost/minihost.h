@@ -62,7 +62,7 @@ class host
     int32_t run(activate_fn activate);
 
     faults fault;
-    bool keep_log = true;      // off for benchmarks
+    bool keep_log = true; // off for benchmarks
     bool keep_messages = true;
     // records and point lists handed to the command lie on read-only pages:
     // a write to them faults (SIGSEGV)

@@ -38,10 +38,7 @@ struct edit_trace
 
     void removed(uint32_t polygon);
     void added(uint32_t polygon);
-    size_t pairs() const
-    {
-        return replaced.size() / 2;
-    }
+    size_t pairs() const { return replaced.size() / 2; }
 };
 
 struct rewritten

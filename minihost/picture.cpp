@@ -53,18 +53,12 @@ struct box
         x0 = std::min(x0, p.x), y0 = std::min(y0, p.y);
         x1 = std::max(x1, p.x), y1 = std::max(y1, p.y);
     }
-    bool empty() const
-    {
-        return x0 > x1;
-    }
+    bool empty() const { return x0 > x1; }
     bool meets(const box &o) const
     {
         return !empty() && !o.empty() && x0 <= o.x1 && o.x0 <= x1 && y0 <= o.y1 && o.y0 <= y1;
     }
-    bool holds(point2 p) const
-    {
-        return p.x >= x0 && p.x <= x1 && p.y >= y0 && p.y <= y1;
-    }
+    bool holds(point2 p) const { return p.x >= x0 && p.x <= x1 && p.y >= y0 && p.y <= y1; }
 };
 
 // Looking along one axis from its positive side, with the other two as a
@@ -125,10 +119,7 @@ class path_data
         pair(x - at_x, y - at_y);
         at_x = x, at_y = y;
     }
-    void close()
-    {
-        text += 'z';
-    }
+    void close() { text += 'z'; }
     // a circle of radius r around p
     void circle(point2 p, double r)
     {
@@ -136,20 +127,11 @@ class path_data
         std::string d = number(tenths(2 * r)), rr = number(tenths(r));
         text += "a" + rr + " " + rr + " 0 1 0 " + d + " 0a" + rr + " " + rr + " 0 1 0-" + d + " 0";
     }
-    bool empty() const
-    {
-        return text.empty();
-    }
-    const std::string &str() const
-    {
-        return text;
-    }
+    bool empty() const { return text.empty(); }
+    const std::string &str() const { return text; }
 
   private:
-    static long tenths(double v)
-    {
-        return std::lround(v * 10);
-    }
+    static long tenths(double v) { return std::lround(v * 10); }
     static std::string number(long t)
     {
         std::string s = t < 0 ? "-" : "";

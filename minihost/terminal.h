@@ -36,10 +36,7 @@ class terminal_monitor
     // Ctrl-C, SIGTERM or SIGHUP arrived since construction
     bool interrupted() const;
     // a step answered "abort"
-    bool aborted() const
-    {
-        return abort_answered;
-    }
+    bool aborted() const { return abort_answered; }
 
   private:
     bool draw;

@@ -15,9 +15,7 @@ static void *spin_startup(void)
     return reinterpret_cast<void *>(uintptr_t(4));
 }
 
-static void spin_shutdown(void)
-{
-}
+static void spin_shutdown(void) {}
 
 static const server_tag spin_tags[] = {
     {{nullptr, nullptr}},

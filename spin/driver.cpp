@@ -39,7 +39,8 @@ int32_t spin_activate(int32_t, service_lookup_fn service_lookup, command_record 
     if (!op)
         return 0;
 
-    const message_service *messages = static_cast<const message_service *>(service_lookup(SERVICE_MESSAGES, USE_ACQUIRE));
+    const message_service *messages =
+        static_cast<const message_service *>(service_lookup(SERVICE_MESSAGES, USE_ACQUIRE));
     monitor_service *monitors = static_cast<monitor_service *>(service_lookup(SERVICE_MONITOR, USE_TRANSIENT));
 
     // without a monitor service nothing is set up, but the edit is still

@@ -10,10 +10,10 @@
 // stale between invocations: nothing reads it outside spin_activate.
 struct spin_data
 {
-    mesh_edit *op;          // the mesh edit of the current invocation
-    int32_t count;          // triangles collected so far
-    polygon_id *polygons;   // exactly count ids, in scan order (malloc'd)
-    int32_t growth_failed;  // set when dat.polygons could not grow
+    mesh_edit *op;         // the mesh edit of the current invocation
+    int32_t count;         // triangles collected so far
+    polygon_id *polygons;  // exactly count ids, in scan order (malloc'd)
+    int32_t growth_failed; // set when dat.polygons could not grow
 };
 
 extern spin_data dat;

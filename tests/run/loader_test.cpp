@@ -56,10 +56,7 @@ class trace_of
         if (library)
             dlclose(library);
     }
-    std::string text() const
-    {
-        return trace ? trace : "(not loaded)";
-    }
+    std::string text() const { return trace ? trace : "(not loaded)"; }
 
   private:
     void *library;

@@ -51,10 +51,7 @@ inline const std::string release_messages = "lookup \"Info Messages\" 2";
 // A test of linked runs: every block the command allocated is freed again.
 struct leak_checked : testing::Test
 {
-    void TearDown() override
-    {
-        EXPECT_EQ(fault_shim::state().live_blocks, 0) << "blocks of the command left";
-    }
+    void TearDown() override { EXPECT_EQ(fault_shim::state().live_blocks, 0) << "blocks of the command left"; }
 };
 
 // the oracle's verdict on a run of run_linked

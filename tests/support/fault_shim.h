@@ -19,7 +19,7 @@ struct control
     bool fail_after = false;  // ... and every one after it
     uint64_t allocations = 0; // malloc, calloc and realloc calls while armed
     uint64_t failed = 0;
-    int64_t live_blocks = 0;  // blocks allocated while armed and not yet freed
+    int64_t live_blocks = 0; // blocks allocated while armed and not yet freed
     size_t live_bytes = 0;
     size_t peak_bytes = 0;
     // for each block freed while armed, in free order, the number of the

@@ -39,10 +39,7 @@ class scratch
     scratch(const scratch &) = delete;
     scratch &operator=(const scratch &) = delete;
 
-    std::string path(std::string_view name) const
-    {
-        return (dir / name).string();
-    }
+    std::string path(std::string_view name) const { return (dir / name).string(); }
     std::string write(std::string_view name, std::string_view text) const;
     // the names of the files in it
     std::vector<std::string> files() const;
