@@ -108,25 +108,47 @@ static bool read_corners(pair_index *index, const spin_data *d, const polygon_id
     if (!table_alloc(&table, size))
         return false;
 
+    // a run of triangles is read first and the slots of its points fetched
+    // together, so that the table's cache misses overlap instead of queueing
+    const int32_t run = 16;
+    point_id ids[run][3];
+    bool missing[run];
+
     mesh_edit *op = d->op;
-    for (int32_t pos = 0; pos < index->count; ++pos)
+    for (int32_t start = 0; start < index->count; start += run)
     {
-        int32_t *corner = index->corners + 3 * size_t(pos);
-        const polygon_record *record = op->polygon_info(op->state, sortpolys[pos]);
-        if (!record || !record->points)
+        int32_t end = index->count - start < run ? index->count : start + run;
+
+        for (int32_t pos = start; pos < end; ++pos)
         {
-            // adjacent to nothing, as in tris_adjacent
-            corner[0] = corner[1] = corner[2] = -1;
-            continue;
-        }
-        point_id ids[3] = {record->points[0], record->points[1], record->points[2]};
-        for (int32_t k = 0; k < 3; ++k)
-        {
-            corner[k] = table_number(&table, ids[k]);
-            if (corner[k] < 0)
+            const polygon_record *record = op->polygon_info(op->state, sortpolys[pos]);
+            missing[pos - start] = !record || !record->points;
+            if (missing[pos - start])
+                continue;
+            for (int32_t k = 0; k < 3; ++k)
             {
-                table_free(&table);
-                return false;
+                ids[pos - start][k] = record->points[k];
+                __builtin_prefetch(&table.slots[slot_of(record->points[k], table.size)]);
+            }
+        }
+
+        for (int32_t pos = start; pos < end; ++pos)
+        {
+            int32_t *corner = index->corners + 3 * size_t(pos);
+            if (missing[pos - start])
+            {
+                // adjacent to nothing, as in tris_adjacent
+                corner[0] = corner[1] = corner[2] = -1;
+                continue;
+            }
+            for (int32_t k = 0; k < 3; ++k)
+            {
+                corner[k] = table_number(&table, ids[pos - start][k]);
+                if (corner[k] < 0)
+                {
+                    table_free(&table);
+                    return false;
+                }
             }
         }
     }
