@@ -35,6 +35,17 @@ int32_t tris_adjacent(const spin_data *d, polygon_id first, polygon_id second)
     return matches == 2;
 }
 
+// the current triangle at o first, its partner at i second; only the
+// partner is marked taken
+static void take_pair(const polygon_id *sortpolys, int32_t o, int32_t i, polygon_id *sharepolys, int32_t *shareflag,
+                      int32_t *share_count)
+{
+    sharepolys[*share_count] = sortpolys[o];
+    sharepolys[*share_count + 1] = sortpolys[i];
+    *share_count += 2;
+    shareflag[i] = 1;
+}
+
 phase_outcome pair_triangles_scan(const spin_data *d, const polygon_id *sortpolys, polygon_id *sharepolys,
                                   int32_t *shareflag, int32_t *share_count, monitor *progress)
 {
@@ -57,10 +68,7 @@ phase_outcome pair_triangles_scan(const spin_data *d, const polygon_id *sortpoly
             // the candidate goes first: the test is not symmetric
             if (tris_adjacent(d, sortpolys[i], sortpolys[o]))
             {
-                sharepolys[*share_count] = sortpolys[o];
-                sharepolys[*share_count + 1] = sortpolys[i];
-                *share_count += 2;
-                shareflag[i] = 1;
+                take_pair(sortpolys, o, i, sharepolys, shareflag, share_count);
                 break;
             }
         }
@@ -85,12 +93,7 @@ static phase_outcome pair_with_index(pair_index *index, const polygon_id *sortpo
 
         int32_t i = pair_index_find(index, o, shareflag);
         if (i >= 0)
-        {
-            sharepolys[*share_count] = sortpolys[o];
-            sharepolys[*share_count + 1] = sortpolys[i];
-            *share_count += 2;
-            shareflag[i] = 1;
-        }
+            take_pair(sortpolys, o, i, sharepolys, shareflag, share_count);
     }
 
     return phase_complete;
